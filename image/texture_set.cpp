@@ -1,0 +1,65 @@
+// texture_set.cpp -- which picture feeds which texture, and the upload of each.
+#include "image/texture_set.h"
+
+#include "image/alpha_compose.h"
+
+GLuint StarfieldTexture = 0;
+GLuint TestTexture = 0;
+GLuint ShipTexture = 0;
+GLuint MeshTexture = 0;
+GLuint LightTexture = 0;
+
+namespace {
+
+// A texture from a colour picture, from a colour picture and its mask, or (no colour picture) from a mask
+// alone tinted white.
+struct TextureSource {
+    GLuint* slot;
+    const char* colourPath;
+    const char* alphaPath;
+};
+
+const TextureSource TextureTable[] = {
+    {&StarfieldTexture, "data/starfield.bmp", nullptr},
+    {&TestTexture, "data/test.bmp", nullptr},
+    {&ShipTexture, "data/ship.bmp", "data/ship_alpha.bmp"},
+    {&MeshTexture, "data/merolan.bmp", "data/merolan_alpha.bmp"},
+    {&LightTexture, nullptr, "data/light_alpha.bmp"},
+};
+
+ImageRecord* LoadSource(const TextureSource& source) {
+    if (!source.alphaPath) return LoadBitmapChecked(source.colourPath);
+    if (source.colourPath) return LoadBitmapWithAlpha(source.colourPath, source.alphaPath);
+    return LoadTintedAlpha(255, 255, 255, source.alphaPath);
+}
+
+}  // namespace
+
+void UploadTexture(const ImageRecord* image, GLuint* slot, GLint components, GLenum format) {
+    glGenTextures(1, slot);
+    glBindTexture(GL_TEXTURE_2D, *slot);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    // The pixels are packed without row gaps, while GL reads rows padded to 4 bytes by default: a row whose
+    // length isn't a multiple of 4 is read unpadded, then the default is put back.
+    const bool padded = (std::int64_t{image->width} * components) % 4 == 0;
+    if (!padded) glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, components, image->width, image->height, 0, format, GL_UNSIGNED_BYTE,
+                 image->pixels);
+    if (!padded) glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+}
+
+bool LoadTextureSet() {
+    bool status = false;
+    for (const TextureSource& source : TextureTable) {
+        ImageRecord* image = LoadSource(source);
+        if (!image) continue;
+        status = true;
+        const bool alpha = source.alphaPath != nullptr;
+        UploadTexture(image, source.slot, alpha ? 4 : 3, alpha ? GL_RGBA : GL_RGB);
+        FreeImageRecord(image);
+    }
+    return status;
+}

@@ -1,0 +1,18 @@
+// texture_set.h -- the five textures of the scene, loaded from data/ into the current GL context.
+#pragma once
+
+#include "image/image_record.h"
+#include "platform/opengl.h"
+
+// Texture names in the current context; 0 until loaded. A slot whose picture fails keeps its previous name.
+extern GLuint StarfieldTexture;
+extern GLuint TestTexture;
+extern GLuint ShipTexture;
+extern GLuint MeshTexture;
+extern GLuint LightTexture;
+
+// Creates one texture object from `image` (3 or 4 components, GL_RGB or GL_RGBA) and stores its name in *slot.
+void UploadTexture(const ImageRecord* image, GLuint* slot, GLint components, GLenum format);
+
+// Decodes, composes and uploads the whole set; true when at least one texture was made.
+bool LoadTextureSet();

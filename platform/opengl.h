@@ -1,0 +1,7 @@
+// opengl.h -- OpenGL and GLU, after the platform header that the Windows GL headers need first.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>

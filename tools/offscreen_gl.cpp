@@ -1,0 +1,102 @@
+// offscreen_gl.cpp -- EGL surfaceless pbuffer context, exactly 8/8/8 colour without alpha and 16-bit depth.
+#include "tools/offscreen_gl.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+
+#include "platform/opengl.h"
+
+namespace {
+
+struct OffscreenGl {
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLConfig config = nullptr;
+    EGLSurface surface = EGL_NO_SURFACE;
+    EGLContext context = EGL_NO_CONTEXT;
+    int width = 0;
+    int height = 0;
+};
+
+OffscreenGl offscreen;
+
+// Mesa lists deeper colour configurations first; the program's window has exactly 8 bits a channel.
+bool ChooseExactConfig(EGLConfig* chosen) {
+    const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    EGLint count = 0;
+    if (!eglChooseConfig(offscreen.display, wanted, nullptr, 0, &count) || count <= 0) return false;
+    std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
+    eglChooseConfig(offscreen.display, wanted, configs.data(), count, &count);
+    for (EGLConfig config : configs) {
+        EGLint r = 0, g = 0, b = 0, a = 0, depth = 0;
+        eglGetConfigAttrib(offscreen.display, config, EGL_RED_SIZE, &r);
+        eglGetConfigAttrib(offscreen.display, config, EGL_GREEN_SIZE, &g);
+        eglGetConfigAttrib(offscreen.display, config, EGL_BLUE_SIZE, &b);
+        eglGetConfigAttrib(offscreen.display, config, EGL_ALPHA_SIZE, &a);
+        eglGetConfigAttrib(offscreen.display, config, EGL_DEPTH_SIZE, &depth);
+        if (r == 8 && g == 8 && b == 8 && a == 0 && depth == 16) {
+            *chosen = config;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CreateOffscreenGl(int width, int height, std::string* why) {
+    auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!getPlatformDisplay) {
+        *why = "EGL has no eglGetPlatformDisplayEXT";
+        return false;
+    }
+    offscreen.display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (offscreen.display == EGL_NO_DISPLAY || !eglInitialize(offscreen.display, nullptr, nullptr)) {
+        *why = "no EGL surfaceless display (Mesa's EGL is missing)";
+        offscreen.display = EGL_NO_DISPLAY;
+        return false;
+    }
+    if (!eglBindAPI(EGL_OPENGL_API) || !ChooseExactConfig(&offscreen.config)) {
+        *why = "no EGL configuration with 8/8/8 colour, no alpha and a 16-bit depth buffer";
+        DestroyOffscreenGl();
+        return false;
+    }
+    const EGLint size[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    offscreen.surface = eglCreatePbufferSurface(offscreen.display, offscreen.config, size);
+    offscreen.width = width;
+    offscreen.height = height;
+    if (offscreen.surface == EGL_NO_SURFACE || !ReplaceOffscreenContext()) {
+        *why = "can't create an EGL pbuffer and OpenGL context";
+        DestroyOffscreenGl();
+        return false;
+    }
+    return true;
+}
+
+bool ReplaceOffscreenContext() {
+    if (offscreen.context != EGL_NO_CONTEXT) {
+        eglMakeCurrent(offscreen.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        eglDestroyContext(offscreen.display, offscreen.context);
+    }
+    // No attributes: Mesa then gives a compatibility profile, which the immediate-mode drawing needs.
+    offscreen.context = eglCreateContext(offscreen.display, offscreen.config, EGL_NO_CONTEXT, nullptr);
+    return offscreen.context != EGL_NO_CONTEXT &&
+           eglMakeCurrent(offscreen.display, offscreen.surface, offscreen.surface, offscreen.context);
+}
+
+void DestroyOffscreenGl() {
+    if (offscreen.display == EGL_NO_DISPLAY) return;
+    eglMakeCurrent(offscreen.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (offscreen.context != EGL_NO_CONTEXT) eglDestroyContext(offscreen.display, offscreen.context);
+    if (offscreen.surface != EGL_NO_SURFACE) eglDestroySurface(offscreen.display, offscreen.surface);
+    eglTerminate(offscreen.display);
+    offscreen = OffscreenGl{};
+}
+
+std::vector<std::uint8_t> ReadOffscreenPixels() {
+    std::vector<std::uint8_t> pixels(std::size_t(offscreen.width) * std::size_t(offscreen.height) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, offscreen.width, offscreen.height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return pixels;
+}

@@ -1,0 +1,20 @@
+// offscreen_gl.h -- a windowless OpenGL context for tests, tools and benchmarks: EGL on Mesa's surfaceless
+// platform, an RGB 8/8/8 pbuffer with a 16-bit depth buffer, compatibility profile.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Creates the display, pbuffer and context and makes the context current. On failure returns false and says
+// why in *why (EGL missing, no such configuration, ...).
+bool CreateOffscreenGl(int width, int height, std::string* why);
+
+// Replaces the current context by a brand-new one on the same pbuffer, as a window rebuild does.
+bool ReplaceOffscreenContext();
+
+// Releases the context, the pbuffer and the display.
+void DestroyOffscreenGl();
+
+// The colour buffer as RGB bytes, bottom row first, rows without padding.
+std::vector<std::uint8_t> ReadOffscreenPixels();
