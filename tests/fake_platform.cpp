@@ -21,8 +21,7 @@ bool afterIdle = false;  // the last PeekMessage found the queue empty
 
 bool Log(const std::string& call) {
     Fake.calls.push_back(call);
-    const std::string name = call.substr(0, call.find(' '));
-    return Fake.failing.count(name) == 0;
+    return Fake.failing.count(call) == 0;
 }
 
 }  // namespace
@@ -53,6 +52,13 @@ int CountCalls(const std::string& call) {
 
 int FindCall(const std::string& call, int from) {
     for (int i = std::max(from, 0); i < int(Fake.calls.size()); ++i) {
+        if (Fake.calls[std::size_t(i)] == call) return i;
+    }
+    return -1;
+}
+
+int FindLastCall(const std::string& call) {
+    for (int i = int(Fake.calls.size()) - 1; i >= 0; --i) {
         if (Fake.calls[std::size_t(i)] == call) return i;
     }
     return -1;

@@ -20,7 +20,7 @@ struct FakePlatformState {
     std::vector<std::string> calls;   // one entry per seam call, e.g. "CreateWindowEx", "ShowCursor 0"
     std::vector<FakeBox> boxes;       // every message box shown
     std::deque<int> answers;          // answers to the coming boxes; when empty: IDNO for yes/no, else IDOK
-    std::set<std::string> failing;    // operations (by their call name) that report failure
+    std::set<std::string> failing;    // calls, as the log writes them, that report failure
     LONG displayChangeResult = DISP_CHANGE_SUCCESSFUL;  // the answer to a display-mode request
     HWND focus = nullptr;             // the window with the keyboard focus
 
@@ -60,6 +60,7 @@ HWND FakeWindow();
 // A message for the current window.
 MSG FakeMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
-// How many calls in the log are exactly `call`, and where one first stands (-1 when absent).
+// How many calls in the log are exactly `call`, and where the first and the last stand (-1 when absent).
 int CountCalls(const std::string& call);
 int FindCall(const std::string& call, int from = 0);
+int FindLastCall(const std::string& call);
