@@ -1,20 +1,47 @@
 #!/usr/bin/env bash
-# run.sh -- installs what the program needs, builds it and runs it from the repository root.
+# run.sh -- installs what the program needs, builds it, and runs it from the repository root (data/ is here).
+# Without a display it runs the program for a few seconds on a virtual one and saves a screenshot.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" libstb-dev
 
 cmake --preset release >/dev/null
-cmake --build --preset release
+cmake --build --preset release --target olvo-gl
 
-shopt -s nullglob
-pictures=(data/*.bmp)
-if [ ${#pictures[@]} -eq 0 ]; then
-    echo "There are no pictures in data/ yet."
-    exit 0
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    exec build/release/olvo-gl
 fi
-for picture in "${pictures[@]}"; do
-    printf '%-28s ' "$picture"
-    build/release/olvo-bmp "$picture"
-done
+
+echo "There is no display here (neither DISPLAY nor WAYLAND_DISPLAY is set), so Olvo GL runs for 5 seconds on a"
+echo "virtual one (Xvfb) and a screenshot is saved."
+ensure_packages xvfb imagemagick x11-utils
+work=$(mktemp -d)
+xvfb_pid=""
+program_pid=""
+cleanup() {
+    [ -n "$program_pid" ] && kill -KILL "$program_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$work/display")"
+
+build/release/olvo-gl &
+program_pid=$!
+sleep 5
+if kill -0 "$program_pid" 2>/dev/null; then
+    import -window root -crop 800x600+0+0 build/screenshot.png
+    echo "Saved the screen as build/screenshot.png"
+    kill -TERM "$program_pid"  # arrives as a close request: the program quits normally
+    wait "$program_pid" && status=0 || status=$?
+    program_pid=""
+    echo "Olvo GL ended with exit code $status."
+else
+    wait "$program_pid" && status=0 || status=$?
+    program_pid=""
+    echo "Olvo GL ended early with exit code $status."
+fi
