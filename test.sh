@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# test.sh -- installs what the tests need, then builds and runs every test: unit and end-to-end tests in the
-# release build, the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run.
+# test.sh -- installs what the tests need, then builds and runs every test: unit, GL and end-to-end tests in the
+# release build, all of them again under AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run,
+# and the 32-bit Windows build with its unit and end-to-end tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
@@ -22,5 +23,13 @@ echo "== fuzzing smoke run"
 cmake --preset fuzz -DOLVO_WERROR=ON >/dev/null
 cmake --build --preset fuzz
 fuzz/run_fuzz.sh 60
+
+echo "== Windows build (MinGW-w64), its unit tests and end-to-end tests under Wine"
+ensure_i386
+ensure_packages "${WINDOWS_PACKAGES[@]}"
+cmake --preset win32 -DOLVO_WERROR=ON >/dev/null
+cmake --build --preset win32
+ctest --preset win32
+cmake --build --preset win32 --target package >/dev/null
 
 echo "All tests passed."

@@ -18,17 +18,20 @@ std::size_t PixelCount(const ImageRecord* image) {
     return std::size_t(image->width) * std::size_t(image->height);
 }
 
-// A buffer for the mask's size with its red channel in every fourth byte; none (after the message) when it
-// can't be allocated.
-std::uint8_t* AllocateWithAlpha(const ImageRecord* mask) {
-    auto* rgba = static_cast<std::uint8_t*>(std::malloc(PixelCount(mask) * 4));
-    if (!rgba) {
+// Decodes the mask and lays its red channel into every fourth byte of a new RGBA buffer of the mask's size.
+// False, after the message, when either fails; then nothing is held.
+bool LoadAlpha(const char* alphaPath, ImageRecord** mask, std::uint8_t** rgba) {
+    *mask = DecodeBitmapFile(alphaPath);
+    if (!*mask) return false;
+    const std::size_t count = PixelCount(*mask);
+    *rgba = static_cast<std::uint8_t*>(std::malloc(count * 4));
+    if (!*rgba) {
         ShowLoadMessage(OutOfMemoryText);
-        return nullptr;
+        FreeImageRecord(*mask);
+        return false;
     }
-    const std::size_t count = PixelCount(mask);
-    for (std::size_t p = 0; p < count; ++p) rgba[4 * p + 3] = mask->pixels[3 * p];
-    return rgba;
+    for (std::size_t p = 0; p < count; ++p) (*rgba)[4 * p + 3] = (*mask)->pixels[3 * p];
+    return true;
 }
 
 }  // namespace
@@ -42,25 +45,19 @@ ImageRecord* LoadBitmapChecked(const char* path) {
 }
 
 ImageRecord* LoadBitmapWithAlpha(const char* colourPath, const char* alphaPath) {
-    ImageRecord* mask = DecodeBitmapFile(alphaPath);
-    if (!mask) return nullptr;
-    std::uint8_t* rgba = AllocateWithAlpha(mask);
-    if (!rgba) {
-        FreeImageRecord(mask);
-        return nullptr;
-    }
+    ImageRecord* mask;
+    std::uint8_t* rgba;
+    if (!LoadAlpha(alphaPath, &mask, &rgba)) return nullptr;
     ImageRecord* colour = DecodeBitmapFile(colourPath);
-    if (!colour) {
-        std::free(rgba);
-        FreeImageRecord(mask);
-        return nullptr;
-    }
-    if (colour->width != mask->width || colour->height != mask->height) {
+    const bool sameSize = colour && colour->width == mask->width && colour->height == mask->height;
+    if (colour && !sameSize) {
         const std::string text = std::string("Image ") + colourPath + " and its mask " + alphaPath +
                                  " differ in size.";
         ShowLoadMessage(text.c_str());
+    }
+    FreeImageRecord(mask);
+    if (!sameSize) {
         std::free(rgba);
-        FreeImageRecord(mask);
         FreeImageRecord(colour);
         return nullptr;
     }
@@ -70,20 +67,15 @@ ImageRecord* LoadBitmapWithAlpha(const char* colourPath, const char* alphaPath) 
         rgba[4 * p + 1] = colour->pixels[3 * p + 1];
         rgba[4 * p + 2] = colour->pixels[3 * p + 2];
     }
-    FreeImageRecord(mask);
     std::free(colour->pixels);
     colour->pixels = rgba;
     return colour;
 }
 
 ImageRecord* LoadTintedAlpha(std::uint8_t red, std::uint8_t green, std::uint8_t blue, const char* alphaPath) {
-    ImageRecord* mask = DecodeBitmapFile(alphaPath);
-    if (!mask) return nullptr;
-    std::uint8_t* rgba = AllocateWithAlpha(mask);
-    if (!rgba) {
-        FreeImageRecord(mask);
-        return nullptr;
-    }
+    ImageRecord* mask;
+    std::uint8_t* rgba;
+    if (!LoadAlpha(alphaPath, &mask, &rgba)) return nullptr;
     const std::size_t count = PixelCount(mask);
     for (std::size_t p = 0; p < count; ++p) {
         rgba[4 * p + 0] = red;

@@ -13,7 +13,7 @@ bool CreateOffscreenGl(int width, int height, std::string* why);
 // Replaces the current context by a brand-new one on the same pbuffer, as a window rebuild does.
 bool ReplaceOffscreenContext();
 
-// Releases the context, the pbuffer and the display.
+// Releases the context and the pbuffer; the EGL display stays initialised for the process.
 void DestroyOffscreenGl();
 
 // The colour buffer as RGB bytes, bottom row first, rows without padding.
