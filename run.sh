@@ -4,13 +4,14 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}" libstb-dev
+ensure_packages "${BUILD_PACKAGES[@]}"
 
-cmake --preset release >/dev/null
-cmake --build --preset release --target olvo-gl
+# The program alone: the tests, tools and benchmarks need more packages, which test.sh installs.
+cmake --preset program >/dev/null
+cmake --build --preset program
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    exec build/release/olvo-gl
+    exec build/program/olvo-gl
 fi
 
 echo "There is no display here (neither DISPLAY nor WAYLAND_DISPLAY is set), so Olvo GL runs for 5 seconds on a"
@@ -30,7 +31,7 @@ xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$work/display")"
 
-build/release/olvo-gl &
+build/program/olvo-gl &
 program_pid=$!
 sleep 5
 if kill -0 "$program_pid" 2>/dev/null; then
