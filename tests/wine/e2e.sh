@@ -209,6 +209,13 @@ scene_visible() {
     return 1
 }
 
+# drawing ID : waits until the window shows the scene, so its message loop runs and keys sent now reach it.
+drawing() {
+    local w h x y
+    read -r w h x y <<<"$(client_geometry "$1" 800 600)"
+    scene_visible "$w" "$h" "$x" "$y"
+}
+
 # expect_boxes CAPTION TEXT [CAPTION TEXT...] : the trace shows these windows' texts, each caption straight
 # before its text, in this order. Texts are as the trace writes them (a newline is \n).
 expect_boxes() {
@@ -301,6 +308,7 @@ case_fullscreen_refused_yes() {
     start_program "$ROOT"
     local id again w h x y
     id=$(find_window "$MAIN_TITLE" 30) || { log "no main window"; return 1; }
+    drawing "$id" || return 1
     press F1 "$id"
     answer '^Olvo GL$' y || return 1
     again=$(find_window "$MAIN_TITLE" 15 "$id") || { log "no window after the answer"; return 1; }
@@ -310,6 +318,7 @@ case_fullscreen_refused_yes() {
     [ "$w x $h" = "800 x 600" ] || { log "client area $w x $h, expected 800 x 600"; return 1; }
     [ "$(root_size)" = "1024x768" ] || { log "screen is $(root_size)"; return 1; }
     expect_boxes "Olvo GL" "$QUESTION" || return 1
+    drawing "$again" || return 1
     press Escape "$again"
     expect_exit 27 15
 }
@@ -319,6 +328,7 @@ case_fullscreen_refused_no() {
     start_program "$ROOT"
     local id
     id=$(find_window "$MAIN_TITLE" 30) || { log "no main window"; return 1; }
+    drawing "$id" || return 1
     press F1 "$id"
     answer '^Olvo GL$' n || return 1
     answer '^ERROR$' Return || return 1
@@ -333,6 +343,7 @@ case_fullscreen_granted() {
     start_program "$ROOT"
     local id full back w h x y
     id=$(find_window "$MAIN_TITLE" 30) || { log "no main window"; return 1; }
+    drawing "$id" || return 1
     press F1 "$id"
     wait_root_size 800x600 15 || { log "screen stayed $(root_size) after F1"; return 1; }
     full=$(find_window "$MAIN_TITLE" 15 "$id") || { log "no fullscreen window"; return 1; }
@@ -344,6 +355,7 @@ case_fullscreen_granted() {
     back=$(find_window "$MAIN_TITLE" 15 "$full") || { log "no window after leaving fullscreen"; return 1; }
     read -r w h x y <<<"$(client_geometry "$back" 800 600)"
     [ "$w x $h" = "800 x 600" ] || { log "client area $w x $h, expected 800 x 600"; return 1; }
+    drawing "$back" || return 1
     press Escape "$back"
     expect_exit 27 15
 }
@@ -377,7 +389,7 @@ case_close_window() {
     start_program "$ROOT"
     local id
     id=$(find_window "$MAIN_TITLE" 30) || { log "no main window"; return 1; }
-    sleep 0.5
+    drawing "$id" || return 1
     python3 "$HERE/close_window.py" "$id" || { log "could not send WM_DELETE_WINDOW"; return 1; }
     expect_exit 0 15
 }
