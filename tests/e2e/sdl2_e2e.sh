@@ -133,6 +133,19 @@ window_geometry() {
     xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width:/{w=$NF} /Height:/{h=$NF} END{print w "x" h "+" x "+" y}'
 }
 
+# shows_scene: the program's window shows a picture (it is drawing, so keys sent now reach its loop).
+shows_scene() {
+    local window geometry x y
+    window=$(main_window)
+    [ -n "$window" ] || return 1
+    geometry=$(window_geometry "$window")
+    x=${geometry#*+}
+    y=${x#*+}
+    x=${x%+*}
+    import -window root -depth 8 "$work/shot.ppm" 2>/dev/null &&
+        python3 "$here/screen_check.py" "$work/shot.ppm" "$x" "$y" 800 600 >/dev/null
+}
+
 screen_size() {
     xwininfo -root | awk '/Width:/{w=$NF} /Height:/{h=$NF} END{print w "x" h}'
 }
@@ -165,12 +178,7 @@ case_window_scene_and_escape() {
     window=$(main_window)
     geometry=$(window_geometry "$window")
     [ "${geometry%%+*}" = "800x600" ] || { echo "client area $geometry"; return 1; }
-    sleep 1
-    import -window root -depth 8 "$work/shot.ppm" || return 1
-    local x=${geometry#*+}
-    local y=${x#*+}
-    x=${x%+*}
-    python3 "$here/screen_check.py" "$work/shot.ppm" "$x" "$y" 800 600 || { echo "no scene on screen"; return 1; }
+    wait_for 20 shows_scene || { echo "no scene on screen"; return 1; }
     press "$window" Escape
     ends_with 0
 }
@@ -179,7 +187,7 @@ case_close_window() {
     start_display 1024x768
     start_program "$root"
     wait_for 20 has_main_window || { echo "no window"; return 1; }
-    sleep 0.5
+    wait_for 20 shows_scene || { echo "no scene"; return 1; }
     "$closer" "$(main_window)" || return 1
     ends_with 0
 }
@@ -189,7 +197,7 @@ case_fullscreen_refused_answered_yes() {
     start_display 1024x768
     start_program "$root"
     wait_for 20 has_main_window || { echo "no window"; return 1; }
-    sleep 0.5
+    wait_for 20 shows_scene || { echo "no scene"; return 1; }
     press "$(main_window)" F1
     answer "Olvo GL" Return || return 1
     wait_for 20 has_main_window || { echo "no window after the answer"; return 1; }
@@ -197,7 +205,7 @@ case_fullscreen_refused_answered_yes() {
     window=$(main_window)
     [ "$(window_geometry "$window")" = "800x600+0+0" ] || { echo "window $(window_geometry "$window")"; return 1; }
     screen_is 1024x768 || { echo "the screen changed to $(screen_size)"; return 1; }
-    sleep 0.5
+    wait_for 20 shows_scene || { echo "no scene"; return 1; }
     press "$window" Escape
     ends_with 0
 }
@@ -206,7 +214,7 @@ case_fullscreen_refused_answered_no() {
     start_display 1024x768
     start_program "$root"
     wait_for 20 has_main_window || { echo "no window"; return 1; }
-    sleep 0.5
+    wait_for 20 shows_scene || { echo "no scene"; return 1; }
     press "$(main_window)" F1
     answer "Olvo GL" Escape || return 1
     answer "ERROR" Return || return 1
@@ -220,16 +228,16 @@ case_fullscreen_granted() {
     xrandr --addmode screen 800x600_60 || { echo "can't add the 800 x 600 mode"; return 1; }
     start_program "$root"
     wait_for 20 has_main_window || { echo "no window"; return 1; }
-    sleep 0.5
+    wait_for 20 shows_scene || { echo "no scene"; return 1; }
     press "$(main_window)" F1
     wait_for 20 screen_is 800x600 || { echo "the screen stayed $(screen_size)"; return 1; }
     wait_for 20 has_main_window || { echo "no fullscreen window"; return 1; }
     [ "$(window_geometry "$(main_window)")" = "800x600+0+0" ] || { echo "window $(window_geometry "$(main_window)")"; return 1; }
-    sleep 0.5
+    wait_for 20 shows_scene || { echo "no scene"; return 1; }
     press "$(main_window)" F1
     wait_for 20 screen_is 1024x768 || { echo "the screen stayed $(screen_size)"; return 1; }
     wait_for 20 has_main_window || { echo "no window after the second F1"; return 1; }
-    sleep 0.5
+    wait_for 20 shows_scene || { echo "no scene"; return 1; }
     press "$(main_window)" Escape
     ends_with 0
 }
