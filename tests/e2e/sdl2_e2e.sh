@@ -146,6 +146,12 @@ shows_scene() {
         python3 "$here/screen_check.py" "$work/shot.ppm" "$x" "$y" 800 600 >/dev/null
 }
 
+# drawing: waits for the program's window to show the scene.
+drawing() {
+    wait_for 20 has_main_window || { echo "no window"; return 1; }
+    wait_for 20 shows_scene || { echo "no scene in the window"; return 1; }
+}
+
 screen_size() {
     xwininfo -root | awk '/Width:/{w=$NF} /Height:/{h=$NF} END{print w "x" h}'
 }
@@ -186,8 +192,7 @@ case_window_scene_and_escape() {
 case_close_window() {
     start_display 1024x768
     start_program "$root"
-    wait_for 20 has_main_window || { echo "no window"; return 1; }
-    wait_for 20 shows_scene || { echo "no scene"; return 1; }
+    drawing || return 1
     "$closer" "$(main_window)" || return 1
     ends_with 0
 }
@@ -196,8 +201,7 @@ case_close_window() {
 case_fullscreen_refused_answered_yes() {
     start_display 1024x768
     start_program "$root"
-    wait_for 20 has_main_window || { echo "no window"; return 1; }
-    wait_for 20 shows_scene || { echo "no scene"; return 1; }
+    drawing || return 1
     press "$(main_window)" F1
     answer "Olvo GL" Return || return 1
     wait_for 20 has_main_window || { echo "no window after the answer"; return 1; }
@@ -205,7 +209,7 @@ case_fullscreen_refused_answered_yes() {
     window=$(main_window)
     [ "$(window_geometry "$window")" = "800x600+0+0" ] || { echo "window $(window_geometry "$window")"; return 1; }
     screen_is 1024x768 || { echo "the screen changed to $(screen_size)"; return 1; }
-    wait_for 20 shows_scene || { echo "no scene"; return 1; }
+    drawing || return 1
     press "$window" Escape
     ends_with 0
 }
@@ -213,8 +217,7 @@ case_fullscreen_refused_answered_yes() {
 case_fullscreen_refused_answered_no() {
     start_display 1024x768
     start_program "$root"
-    wait_for 20 has_main_window || { echo "no window"; return 1; }
-    wait_for 20 shows_scene || { echo "no scene"; return 1; }
+    drawing || return 1
     press "$(main_window)" F1
     answer "Olvo GL" Escape || return 1
     answer "ERROR" Return || return 1
@@ -227,17 +230,15 @@ case_fullscreen_granted() {
     xrandr --newmode 800x600_60 38.25 800 832 912 1024 600 603 607 624 -hsync +vsync 2>/dev/null
     xrandr --addmode screen 800x600_60 || { echo "can't add the 800 x 600 mode"; return 1; }
     start_program "$root"
-    wait_for 20 has_main_window || { echo "no window"; return 1; }
-    wait_for 20 shows_scene || { echo "no scene"; return 1; }
+    drawing || return 1
     press "$(main_window)" F1
     wait_for 20 screen_is 800x600 || { echo "the screen stayed $(screen_size)"; return 1; }
     wait_for 20 has_main_window || { echo "no fullscreen window"; return 1; }
     [ "$(window_geometry "$(main_window)")" = "800x600+0+0" ] || { echo "window $(window_geometry "$(main_window)")"; return 1; }
-    wait_for 20 shows_scene || { echo "no scene"; return 1; }
+    drawing || return 1
     press "$(main_window)" F1
     wait_for 20 screen_is 1024x768 || { echo "the screen stayed $(screen_size)"; return 1; }
-    wait_for 20 has_main_window || { echo "no window after the second F1"; return 1; }
-    wait_for 20 shows_scene || { echo "no scene"; return 1; }
+    drawing || return 1
     press "$(main_window)" Escape
     ends_with 0
 }
