@@ -1,0 +1,215 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios of the real program, written once and run against one back-end through its adapter.
+
+usage: driver.py BACKEND PROGRAM [SCENARIO...]   BACKEND: sdl2, wine or web (adapter_BACKEND.py beside this file)
+
+An adapter starts the program and its display, finds its window, grabs the screen, presses keys, reads and
+answers message boxes and ends everything it started; see adapter_sdl2.py. Every wait is bounded.
+"""
+import importlib
+import os
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+TITLE = "Olvo's Textures, Lighting & Keyboard Tutorial"
+QUESTION = "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?"
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(seconds, probe, what):
+    """Calls probe every 0.1 s until it returns something true, and returns that; fails after `seconds`."""
+    deadline = time.monotonic() + seconds
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure(f"{what}: not within {seconds} s")
+        time.sleep(0.1)
+
+
+def picture_stats(grab):
+    """Distinct colours and mean brightness of a grabbed region, sampled every third pixel."""
+    width, height, rgb = grab
+    samples = [rgb[i:i + 3] for y in range(0, height, 3) for i in range(3 * y * width, 3 * (y + 1) * width, 9)]
+    return len(set(samples)), sum(map(sum, samples)) / (3 * max(len(samples), 1)), samples
+
+
+def expect_window(a, seconds=30):
+    """The program's window: titled exactly, an 800 x 600 client area. Returns its geometry."""
+    geometry = wait_for(seconds, lambda: (g := a.window()) and g[:2] == (800, 600) and g, "an 800 x 600 window")
+    if a.title() != TITLE:
+        raise Failure(f"window titled {a.title()!r}")
+    return geometry
+
+
+def expect_scene(a, moving=False):
+    """The window shows the scene (many colours, not dark), and with `moving`, a later grab differs."""
+    def shows():
+        geometry = a.window()
+        if not geometry:
+            return None
+        colours, brightness, samples = picture_stats(a.grab(geometry))
+        return colours > 200 and brightness > 20 and (geometry, samples)
+    geometry, first = wait_for(20, shows, "the scene in the window")
+    if moving:
+        def moved():
+            later = picture_stats(a.grab(geometry))[2]
+            return sum(p != q for p, q in zip(first, later)) > len(first) // 100
+        wait_for(10, moved, "the scene moving")
+
+
+def expect_box(a, caption, text, button="ok"):
+    box = a.wait_box(20)
+    if not box:
+        raise Failure(f"no {caption!r} box")
+    if box[0] != caption or (box[1] is not None and box[1] != text):
+        raise Failure(f"box {box!r}, want {(caption, text)!r}")
+    a.answer(button)
+
+
+def expect_exit(a, code):
+    got = a.wait_exit(15)
+    if got != code:
+        raise Failure(f"exit code {got}, want {code}")
+
+
+def window_scene_and_escape(a):
+    a.start("plain")
+    expect_window(a)
+    expect_scene(a, moving=True)
+    a.press("Escape")
+    expect_exit(a, a.escape_exit_code)
+
+
+def closing_the_window(a):
+    a.start("plain")
+    expect_window(a)
+    expect_scene(a)
+    a.close()
+    expect_exit(a, 0)
+
+
+def f1_refused_answered_yes(a):
+    a.start("plain")
+    expect_window(a)
+    expect_scene(a)
+    screen = a.screen_size()
+    a.press("F1")
+    expect_box(a, "Olvo GL", QUESTION, "yes")
+    expect_window(a)
+    expect_scene(a)
+    if a.screen_size() != screen:
+        raise Failure(f"the screen changed from {screen} to {a.screen_size()}")
+    a.press("Escape")
+    expect_exit(a, a.escape_exit_code)
+
+
+def f1_refused_answered_no(a):
+    a.start("plain")
+    expect_window(a)
+    expect_scene(a)
+    a.press("F1")
+    expect_box(a, "Olvo GL", QUESTION, "no")
+    expect_box(a, "ERROR", "Program Will Now Close.")
+    expect_exit(a, 0)
+
+
+def f1_granted_and_back(a):
+    a.start("fullscreen_mode")
+    expect_window(a)
+    expect_scene(a)
+    screen = a.screen_size()
+    a.press("F1")
+    wait_for(20, lambda: a.screen_size() == (800, 600), "the screen at 800 x 600")
+    wait_for(20, lambda: a.window() == (800, 600, 0, 0), "a fullscreen window")
+    expect_scene(a, moving=True)
+    a.press("F1")
+    wait_for(20, lambda: a.screen_size() == screen, f"the screen back at {screen}")
+    expect_window(a)
+    expect_scene(a, moving=True)
+    a.press("Escape")
+    expect_exit(a, a.escape_exit_code)
+
+
+def pictures_missing(a):
+    a.start("plain", pictures=False)
+    for mask in ("ship_alpha", "merolan_alpha", "light_alpha"):
+        expect_box(a, "Error", f"Failed to open DIB file data/{mask}.bmp.\n")
+    expect_box(a, "ERROR", "Initialization Failed.")
+    expect_exit(a, 0)
+
+
+def no_opengl(a):
+    a.start("no_gl")
+    expect_box(a, "ERROR", a.no_gl_text)
+    expect_exit(a, 0)
+
+
+def browser_leaves_fullscreen(a):
+    a.start("fullscreen_mode")
+    expect_window(a)
+    expect_scene(a)
+    a.press("F1")
+    wait_for(20, lambda: a.window() == (800, 600, 0, 0), "a fullscreen window")
+    a.leave_fullscreen_by_browser()
+    expect_window(a)
+    wait_for(20, lambda: a.window() != (800, 600, 0, 0), "the windowed page again")
+    expect_scene(a, moving=True)
+    a.press("Escape")
+    expect_exit(a, a.escape_exit_code)
+
+
+# Every scenario, by the name the reports show; an optional one runs where the adapter lists it in `features`.
+SCENARIOS = [
+    ("window and scene, then Escape", window_scene_and_escape, None),
+    ("closing the window", closing_the_window, "close"),
+    ("F1 refused, answered yes", f1_refused_answered_yes, None),
+    ("F1 refused, answered no", f1_refused_answered_no, None),
+    ("F1 granted and back", f1_granted_and_back, "fullscreen_granted"),
+    ("pictures missing", pictures_missing, None),
+    ("no OpenGL", no_opengl, "no_gl"),
+    ("fullscreen left by the browser", browser_leaves_fullscreen, "browser_leaves_fullscreen"),
+]
+
+
+def main():
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    sys.modules["driver"] = sys.modules[__name__]  # the adapters import this module by name
+    adapter = importlib.import_module("adapter_" + sys.argv[1]).Adapter(os.path.abspath(sys.argv[2]))
+    missing = adapter.missing()
+    if missing:
+        print(f"e2e {adapter.name}: missing {', '.join(missing)} (tools/packages.sh installs them)")
+        return 1
+    chosen = sys.argv[3:]
+    passed = failed = 0
+    for name, scenario, feature in SCENARIOS:
+        if (feature and feature not in adapter.features) or (chosen and name not in chosen):
+            continue
+        started = time.monotonic()
+        try:
+            scenario(adapter)
+            outcome = "PASS"
+        except Exception as failure:  # a failed check, or a tool that broke on the way
+            outcome = f"FAIL ({failure})"
+        finally:
+            log = adapter.stop()
+        seconds = time.monotonic() - started
+        print(f"{outcome}: {name} [{adapter.name}, {seconds:.1f} s]", flush=True)
+        if outcome == "PASS":
+            passed += 1
+        else:
+            failed += 1
+            print("".join(f"    | {line}\n" for line in log.splitlines()[-15:]), end="", flush=True)
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

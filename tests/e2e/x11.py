@@ -1,0 +1,179 @@
+"""The X11 half of the SDL2 and Wine adapters: a private X server, the program in its own process group,
+windows found by title, keys held long enough for a loop that drains its messages first, screenshots, and
+message boxes found by caption in the window tree."""
+import ctypes
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from driver import Failure, ROOT, TITLE, wait_for
+
+CAPTIONS = ("Error", "ERROR", "SHUTDOWN ERROR", "Olvo GL")
+ANSWER_KEYS = {"ok": "Return", "yes": "Return", "no": "Escape"}
+
+
+class X11Adapter:
+    tools = ["Xvfb", "xdotool", "xwininfo", "xrandr", "import"]
+    features = {"close", "fullscreen_granted", "no_gl"}
+    focus_for_keys = False  # True: keys go through the X server to the focused window, not to a named one
+    answer_keys = ANSWER_KEYS
+
+    def __init__(self, program):
+        self.program = program
+        self.work = tempfile.mkdtemp(prefix="olvo-e2e-")
+        self.env = dict(os.environ, MESA_SHADER_CACHE_DISABLE="true")
+        self.x = self.process = self.box = None
+
+    def missing(self):
+        return [tool for tool in self.tools if not shutil.which(tool)] + (
+            [] if os.path.exists(self.program) else [f"the program {self.program}"])
+
+    def run(self, *command):
+        return subprocess.run(command, capture_output=True, text=True, env=self.env, timeout=20)
+
+    def start_x(self, *command):
+        read, write = os.pipe()
+        with open(os.path.join(self.work, "x.log"), "w") as log:
+            self.x = subprocess.Popen([*command, "-displayfd", str(write), "-nolisten", "tcp", "-noreset"],
+                                      pass_fds=[write], stdout=log, stderr=log, start_new_session=True)
+        os.close(write)
+        # The server writes the number, then a newline: closing the pipe between the two would kill it.
+        number = b""
+        while not number.endswith(b"\n") and select.select([read], [], [], 15)[0]:
+            chunk = os.read(read, 16)
+            number += chunk
+            if not chunk:
+                break
+        os.close(read)
+        number = number.decode().strip()
+        if not number:
+            raise Failure(f"{command[0]} did not start")
+        self.env["DISPLAY"] = ":" + number
+
+    def start_program(self, command, pictures):
+        cwd = ROOT
+        if not pictures:
+            cwd = os.path.join(self.work, "empty")
+            os.makedirs(cwd, exist_ok=True)
+        with open(os.path.join(self.work, "output"), "w") as output:
+            self.process = subprocess.Popen(command, cwd=cwd, env=self.env, stdout=output, stderr=output,
+                                            start_new_session=True)
+
+    def stop(self):
+        """Ends the program (with any box it forked) and the X server; returns what the program printed."""
+        for process in (self.process, self.x):
+            if process:
+                try:
+                    os.killpg(process.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                process.wait()
+        self.x = self.process = self.box = None
+        path = os.path.join(self.work, "output")
+        log = open(path, errors="replace").read() if os.path.exists(path) else ""
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+        return log
+
+    def wait_exit(self, seconds):
+        try:
+            return self.process.wait(seconds)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def main_window(self):
+        found = self.run("xdotool", "search", "--onlyvisible", "--name", f"^{re.escape(TITLE)}$").stdout.split()
+        return found[0] if found else None
+
+    def geometry(self, window):
+        info = self.run("xwininfo", *(["-root"] if window == "root" else ["-id", window])).stdout
+        v = dict(re.findall(r"^\s*(Absolute upper-left X|Absolute upper-left Y|Width|Height):\s+(-?\d+)", info, re.M))
+        if len(v) < 4:
+            return None
+        return int(v["Width"]), int(v["Height"]), int(v["Absolute upper-left X"]), int(v["Absolute upper-left Y"])
+
+    def window(self):
+        window = self.main_window()
+        return window and self.geometry(window)
+
+    def title(self):
+        window = self.main_window()
+        return window and self.run("xdotool", "getwindowname", window).stdout.rstrip("\n")
+
+    def screen_size(self):
+        return self.geometry("root")[:2] if self.x else None
+
+    def grab(self, geometry):
+        w, h, x, y = geometry
+        ppm = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "ppm:-"],
+                             capture_output=True, env=self.env, timeout=20).stdout
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
+        if not header:
+            raise Failure("no screenshot")
+        return int(header[1]), int(header[2]), ppm[header.end():]
+
+    def focus(self, window):
+        wait_for(5, lambda: self.run("xdotool", "windowfocus", "--sync", window).returncode == 0, "the focus")
+
+    def press(self, key):
+        window = wait_for(10, self.main_window, "a window for the key")
+        target = ["--window", window]
+        if self.focus_for_keys:
+            self.focus(window)
+            target = []
+        self.run("xdotool", "keydown", *target, key)
+        time.sleep(0.15)
+        # A key that ended the window is released at the server: left down, it would repeat into the next one.
+        if self.run("xdotool", "keyup", *target, key).returncode != 0:
+            self.run("xdotool", "keyup", key)
+
+    def boxes(self):
+        tree = self.run("xwininfo", "-root", "-tree").stdout
+        return [(window, name) for window, name in re.findall(r'^\s+(0x[0-9a-f]+) "(.*)": \(', tree, re.M)
+                if name in CAPTIONS]
+
+    def wait_box(self, seconds):
+        try:
+            self.box, caption = wait_for(seconds, lambda: next(iter(self.boxes()), None), "a message box")
+        except Failure:
+            return None
+        time.sleep(0.3)  # mapped and drawn before it is answered
+        return caption, self.box_text(caption)
+
+    def box_gone(self):
+        return self.run("xwininfo", "-id", self.box).returncode != 0
+
+    def answer(self, button):
+        self.send_answer(self.answer_keys[button])
+        wait_for(10, self.box_gone, "the box answered")
+
+    def send_answer(self, key):
+        self.run("xdotool", "key", "--window", self.box, key)
+
+    def close(self):
+        """Asks the window to close as a window manager's close button does (WM_DELETE_WINDOW)."""
+        xlib = ctypes.CDLL("libX11.so.6")
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        xlib.XInternAtom.restype = ctypes.c_ulong
+        xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+        xlib.XSync.argtypes = xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        display = xlib.XOpenDisplay(self.env["DISPLAY"].encode())
+        window = int(wait_for(10, self.main_window, "a window to close"), 0)
+        # An XClientMessageEvent laid over the 24 longs of an XEvent: type, serial, send_event, display,
+        # window, message_type, format, then data.l[5].
+        event = (ctypes.c_long * 24)()
+        event[0], event[4] = 33, window  # ClientMessage
+        event[5] = xlib.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event[6] = 32
+        event[7] = xlib.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        sent = xlib.XSendEvent(display, window, 0, 0, event)
+        xlib.XSync(display, 0)
+        xlib.XCloseDisplay(display)
+        if not sent:
+            raise Failure("could not send WM_DELETE_WINDOW")
