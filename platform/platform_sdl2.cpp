@@ -392,8 +392,8 @@ BOOL PlatformSwapBuffers(HDC dc) {
     return TRUE;
 }
 
-// OK, or Yes (Return) and No (Escape). A box that can't be shown (no display) answers 0, which is no Yes, and
-// its text goes to stderr so it isn't lost.
+// OK, or Yes (Return) and No (Escape). A box that can't be shown (no display, neither zenity nor X core fonts)
+// answers 0, which is no Yes, and goes to stderr with SDL's reason so it isn't lost.
 int PlatformMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     const SDL_MessageBoxButtonData okButton[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK, "OK"},
@@ -412,7 +412,9 @@ int PlatformMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     box.buttons = yesNo ? yesNoButtons : okButton;
     int answer = 0;
     if (SDL_ShowMessageBox(&box, &answer) != 0) {
-        std::fprintf(stderr, "%s: %s%s", caption, text, text[0] && text[std::strlen(text) - 1] == '\n' ? "" : "\n");
+        const std::size_t length = std::strlen(text);
+        const int shown = int(length > 0 && text[length - 1] == '\n' ? length - 1 : length);
+        std::fprintf(stderr, "%s: %.*s (no message box: %s)\n", caption, shown, text, SDL_GetError());
         return 0;
     }
     return answer;
