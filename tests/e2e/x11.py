@@ -101,6 +101,10 @@ class X11Adapter:
         window = self.main_window()
         return window and self.geometry(window)
 
+    def origin(self):
+        window = self.main_window()
+        return window and self.geometry(window)[2:]
+
     def title(self):
         window = self.main_window()
         return window and self.run("xdotool", "getwindowname", window).stdout.rstrip("\n")
