@@ -1,9 +1,26 @@
 #!/usr/bin/env bash
 # run.sh -- installs what the program needs, builds it, and runs it from the repository root (data/ is here).
 # Without a display it runs the program for a few seconds on a virtual one and saves a screenshot.
+# run.sh web -- builds the program for the browser (build/web) and serves it on this machine until Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
+
+case "${1:-}" in
+"") ;;
+web)
+    ensure_packages "${WEB_PACKAGES[@]}"
+    cmake --preset web >/dev/null
+    cmake --build --preset web
+    echo "Olvo GL is served from build/web: open the address below in a browser; Ctrl-C stops serving."
+    exec python3 tools/serve_web.py --port 8000 build/web
+    ;;
+*)
+    echo "usage: ./run.sh [web]" >&2
+    exit 2
+    ;;
+esac
+
 ensure_packages "${BUILD_PACKAGES[@]}"
 
 # The program alone: the tests, tools and benchmarks need more packages, which test.sh installs.

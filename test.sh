@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # test.sh -- installs what the tests need, then builds and runs every test: unit, GL and end-to-end tests in the
-# release build, all of them again under AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run,
-# and the 32-bit Windows build with its unit and end-to-end tests under Wine.
+# release build, the browser build with its tests in headless Chromium, all of the release tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run, and the 32-bit Windows build with its
+# unit and end-to-end tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
@@ -13,6 +14,12 @@ echo "== release build and tests"
 cmake --preset release -DOLVO_WERROR=ON >/dev/null
 cmake --build --preset release
 ctest --preset release
+
+echo "== web build (emscripten) and its tests in headless Chromium"
+ensure_packages "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}"
+cmake --preset web -DOLVO_WERROR=ON >/dev/null
+cmake --build --preset web
+ctest --preset web
 
 echo "== debug build (AddressSanitizer, UndefinedBehaviorSanitizer) and tests"
 cmake --preset debug -DOLVO_WERROR=ON >/dev/null

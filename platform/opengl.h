@@ -5,3 +5,7 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+
+#ifdef __EMSCRIPTEN__
+#include "platform/web_gl.h"
+#endif

@@ -50,3 +50,7 @@ WINDOWS_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 libgl1:i386 lib
                   libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxcomposite1:i386 fonts-wine
                   xvfb xdotool x11-utils x11-xserver-utils imagemagick xserver-xorg-core
                   xserver-xorg-video-dummy python3)
+# The program for the browser (emscripten; ./run.sh web) and its tests in headless Chromium, driven from
+# Debian's python3 over the DevTools protocol.
+WEB_PACKAGES=(cmake ninja-build emscripten python3)
+WEB_TEST_PACKAGES=(chromium python3-websocket)

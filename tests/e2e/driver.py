@@ -142,11 +142,12 @@ def no_opengl(a):
 
 def browser_leaves_fullscreen(a):
     started(a, "fullscreen_mode")
-    a.press("F1")
-    wait_for(20, lambda: a.window() == (800, 600, 0, 0), "a fullscreen window")
-    a.leave_fullscreen_by_browser()
-    wait_for(20, lambda: a.window() not in (None, (800, 600, 0, 0)), "the windowed page again")
-    expect_drawing(a, moving=True)
+    for _ in range(2):  # the second F1 asks for fullscreen again: the program knew it was back in the page
+        a.press("F1")
+        wait_for(20, lambda: a.window() == (800, 600, 0, 0), "a fullscreen window")
+        a.leave_fullscreen_by_browser()
+        wait_for(20, lambda: a.window() not in (None, (800, 600, 0, 0)), "the windowed page again")
+        expect_drawing(a, moving=True)
     escape(a)
 
 

@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""Serves the web build (a static folder) on 127.0.0.1 until Ctrl-C; prints its address first.
+
+usage: serve_web.py [--port N] [--forbid-fullscreen] [--quiet] FOLDER
+The port is N (default 8000), or a free one when N is taken. --forbid-fullscreen sends the header that forbids
+the page the browser's fullscreen, as a site may.
+"""
+import argparse
+import functools
+import http.server
+import sys
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".wasm": "application/wasm"}
+    forbid_fullscreen = False
+    quiet = False
+
+    def end_headers(self):
+        # Always fresh: a rebuilt program must not meet a cached page or package.
+        self.send_header("Cache-Control", "no-store")
+        if self.forbid_fullscreen:
+            self.send_header("Permissions-Policy", "fullscreen=()")
+        super().end_headers()
+
+    def log_message(self, format, *args):
+        if not self.quiet:
+            super().log_message(format, *args)
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        # A browser that closes mid-download is no fault of the site.
+        if not isinstance(sys.exc_info()[1], ConnectionError):
+            super().handle_error(request, client_address)
+
+
+def open_server(folder, port, forbid_fullscreen=False, quiet=False):
+    """An HTTP server for folder on port, or on a free port when that one is taken."""
+    handler = type("SiteHandler", (Handler,), {"forbid_fullscreen": forbid_fullscreen, "quiet": quiet})
+    handler = functools.partial(handler, directory=folder)
+    try:
+        return Server(("127.0.0.1", port), handler)
+    except OSError:
+        return Server(("127.0.0.1", 0), handler)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("folder")
+    parser.add_argument("--port", type=int, default=8000)
+    parser.add_argument("--forbid-fullscreen", action="store_true")
+    parser.add_argument("--quiet", action="store_true")
+    args = parser.parse_args()
+    server = open_server(args.folder, args.port, args.forbid_fullscreen, args.quiet)
+    print(f"http://127.0.0.1:{server.server_address[1]}/", flush=True)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
