@@ -3,11 +3,15 @@
 
 usage: driver.py BACKEND PROGRAM [SCENARIO...]   BACKEND: sdl2, wine or web (adapter_BACKEND.py beside this file)
 
-An adapter starts the program and its display, finds its window, grabs the screen, presses keys, reads and
-answers message boxes and ends everything it started; see adapter_sdl2.py. Every wait is bounded.
+An adapter (class Adapter) starts the program and its display, finds its window, grabs the screen, presses keys,
+reads and answers message boxes and ends everything it started: name, escape_exit_code, no_gl_text, features,
+missing(), start(display, pictures), window(), origin(), title(), screen_size(), grab(geometry), press(key),
+wait_box(seconds), answer(button), close(), leave_fullscreen_by_browser(), wait_exit(seconds), stop().
+Every wait is bounded.
 """
 import importlib
 import os
+import signal
 import sys
 import time
 
@@ -174,6 +178,7 @@ def main():
     if missing:
         print(f"e2e {adapter.name}: missing {', '.join(missing)} (tools/packages.sh installs them)")
         return 1
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # stopped from outside: still end what was started
     chosen = sys.argv[3:]
     passed = failed = 0
     for name, scenario, feature in SCENARIOS:
