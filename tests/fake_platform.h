@@ -2,7 +2,11 @@
 // answers message boxes from a script and plays queued window messages into the program's window procedure.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <deque>
+#include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,7 +21,7 @@ struct FakeBox {
 };
 
 struct FakePlatformState {
-    std::vector<std::string> calls;   // one entry per seam call, e.g. "CreateWindowEx", "ShowCursor 0"
+    std::vector<std::string> calls;   // one entry per seam call, e.g. "CreateWindowEx OpenGL", "ShowCursor 0"
     std::vector<FakeBox> boxes;       // every message box shown
     std::deque<int> answers;          // answers to the coming boxes; when empty: IDNO for yes/no, else IDOK
     std::set<std::string> failing;    // calls, as the log writes them, that report failure
@@ -26,11 +30,8 @@ struct FakePlatformState {
 
     // What is held now, for balance checks.
     bool classRegistered = false;
-    int windows = 0;
-    int deviceContexts = 0;
-    int contexts = 0;
-    HGLRC current = nullptr;
     bool displaySwitched = false;
+    int windows = 0, deviceContexts = 0, contexts = 0;
     int cursorCount = 0;              // ShowCursor's display counter: 0 shown, below 0 hidden
 
     // The last records and arguments passed.
@@ -38,29 +39,36 @@ struct FakePlatformState {
     DEVMODEA displayMode{};
     PIXELFORMATDESCRIPTOR pixelFormat{};
     RECT createdRect{};               // x, y, x + width, y + height of the last window created
-    DWORD createdStyle = 0;
-    DWORD createdExStyle = 0;
+    DWORD createdStyle = 0, createdExStyle = 0;
     std::string createdTitle;
 
     // Message playback: each batch is delivered after one idle pass (a PeekMessage that found nothing).
     std::deque<std::vector<MSG>> batches;
     std::deque<MSG> queue;
-    int idlePasses = 0;
-    int idleLimit = 100000;           // past this many idle passes the fake posts WM_QUIT, so no test hangs
-    int swaps = 0;
+    int idlePasses = 0;               // past 100000 the fake posts WM_QUIT, so no test hangs
+    std::function<void()> onSwap;     // called at every SwapBuffers
 };
 
 extern FakePlatformState Fake;
 
 void ResetFakePlatform();
 
-// The window the program created last, or none.
-HWND FakeWindow();
-
-// A message for the current window.
+// A message for the window the program created last.
 MSG FakeMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
-// How many calls in the log are exactly `call`, and where the first and the last stand (-1 when absent).
+// Every box shown so far, as "CAPTION|TEXT".
+std::vector<std::string> BoxesShown();
+
+// How many calls in the log are exactly `call`.
 int CountCalls(const std::string& call);
-int FindCall(const std::string& call, int from = 0);
-int FindLastCall(const std::string& call);
+
+// A test on a freshly reset fake whose working directory, while it runs, is a new scratch directory.
+class ScratchTest : public ::testing::Test {
+protected:
+    ScratchTest();
+    ~ScratchTest() override;
+
+private:
+    std::filesystem::path previousDirectory;
+    std::filesystem::path scratch;
+};

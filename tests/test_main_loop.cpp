@@ -2,43 +2,30 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "app/main_loop.h"
-#include "app/render_window.h"
 #include "render/scene.h"
 #include "render/twist_mesh.h"
-#include "tests/scene_fixture.h"
-#include "tests/shell_fixture.h"
+#include "tests/program_fixture.h"
 
 namespace {
 
-int RunProgram() {
-    return WinMain(nullptr, nullptr, nullptr, SW_SHOW);
-}
-
-// The calls made in the idle pass that ended the loop and after it.
-std::vector<std::string> CallsAfterLastIdlePass() {
-    const int last = FindLastCall("PeekMessage empty");
-    return {Fake.calls.begin() + last + 1, Fake.calls.end()};
-}
-
+// On Windows the key-down is followed by the WM_CHAR that translation posts: its wParam is the exit code. The
+// idle pass that sees Escape draws, then the teardown follows at once, without a swap.
 TEST_F(ShellTest, EscapeEndsTheLoopBeforeTheSwap) {
     Fake.batches = {{Key(VK_ESCAPE, true)}};
-    // On Windows the key-down is followed by the WM_CHAR that translation posts: its wParam is the exit code.
     EXPECT_EQ(RunProgram(), 27);
-    const std::vector<std::string> tail = CallsAfterLastIdlePass();
-    EXPECT_EQ(std::count(tail.begin(), tail.end(), "SwapBuffers"), 0);
-    EXPECT_EQ(tail.front(), "MakeCurrent none") << "the teardown follows at once";
-    EXPECT_EQ(Fake.windows, 0);
-    EXPECT_FALSE(Fake.classRegistered);
+    EXPECT_EQ(std::vector<std::string>(Fake.calls.end() - 6, Fake.calls.end()),
+              (std::vector<std::string>{"PeekMessage empty", "MakeCurrent none", "DeleteContext", "ReleaseDC",
+                                        "DestroyWindow", "UnregisterClass OpenGL"}));
+    EXPECT_TRUE(NothingHeld());
 }
 
 TEST_F(ShellTest, ClosingTheWindowQuitsWithZero) {
     Fake.batches = {{FakeMessage(WM_CLOSE)}};
     EXPECT_EQ(RunProgram(), 0);
     EXPECT_EQ(CountCalls("PostQuitMessage 0"), 1);
-    EXPECT_EQ(Fake.windows, 0);
+    EXPECT_TRUE(NothingHeld());
     EXPECT_TRUE(Fake.boxes.empty());
 }
 
@@ -49,74 +36,73 @@ TEST_F(ShellTest, AFailedFirstBuildReturnsZeroAtOnce) {
     EXPECT_EQ(CountCalls("DestroyWindow"), 1);
 }
 
+// A minimised window draws nothing but still swaps; the pass that sees Escape draws but never shows its frame.
 TEST_F(ShellTest, DrawsAndSwapsEveryIdlePassButOnlySwapsWhileMinimised) {
     Fake.queue = {FakeMessage(WM_ACTIVATE, 0x10000)};  // minimised before the first frame
     Fake.batches = {{}, {}, {}, {}, {Key(VK_ESCAPE, true)}};
     RunProgram();
-    EXPECT_EQ(Fake.swaps, 5);
-    EXPECT_EQ(SpinAngle, 0.0f) << "no frame drawn while minimised";
+    EXPECT_EQ(CountCalls("SwapBuffers"), 5);
+    EXPECT_EQ(SpinAngle, 0.0f);
     EXPECT_EQ(WavePhase, 0.0f);
 
     ResetFakePlatform();
     WindowActive = true;
-    std::memset(KeyDown, 0, sizeof KeyDown);
+    KeyDown[VK_ESCAPE] = false;
     Fake.batches = {{}, {}, {Key(VK_ESCAPE, true)}};
     RunProgram();
-    // The pass that sees Escape still draws, before the test, but never shows its frame.
-    EXPECT_EQ(Fake.swaps, 3);
-    EXPECT_FLOAT_EQ(SpinAngle, 4 * SpinStep);
-    EXPECT_FLOAT_EQ(WavePhase, 4 * WaveStep);
+    EXPECT_EQ(CountCalls("SwapBuffers"), 3);
+    EXPECT_FLOAT_EQ(SpinAngle, 4 * -0.6f);
+    EXPECT_FLOAT_EQ(WavePhase, 4 * 0.3f);
 }
 
-TEST_F(ShellTest, F1RebuildsOncePerKeyDownMessage) {
-    // Three key-downs in separate passes (auto-repeat), then one whose key stays down for several passes.
+// Three key-downs in separate passes (auto-repeat) and one whose key stays down for several passes rebuild
+// four times; then a thousand more rebuilds leave nothing held and the display and the cursor balanced.
+TEST_F(ShellTest, F1RebuildsOncePerKeyDownMessageAndLeavesNothingHeld) {
     Fake.batches = {{Key(VK_F1, true)}, {Key(VK_F1, true)}, {Key(VK_F1, true)}, {Key(VK_F1, false)},
                     {Key(VK_F1, true)}, {}, {}, {Key(VK_ESCAPE, true)}};
     RunProgram();
     EXPECT_EQ(CountCalls("CreateWindowEx OpenGL"), 1 + 4);
     EXPECT_EQ(CountCalls("ChangeDisplaySettings 800x600x32 4"), 2);  // windowed, full, windowed, full, windowed
     EXPECT_EQ(CountCalls("ChangeDisplaySettings restore"), 2);
-    EXPECT_FALSE(KeyDown[VK_F1]);
-}
 
-TEST_F(ShellTest, LFlipsTheLightingOncePerPress) {
-    Fake.batches = {{Key(KeyL, true)}, {}, {}, {Key(KeyL, false)}, {Key(KeyL, true)}, {Key(KeyL, false)},
-                    {Key(KeyL, true)}, {Key(VK_ESCAPE, true)}};
-    RunProgram();
-    EXPECT_TRUE(LightingOn) << "three presses";
-    EXPECT_TRUE(LightingLatch) << "L is still down";
-}
-
-TEST_F(ShellTest, AThousandRebuildsLeaveNothingHeldAndTheDisplayBalanced) {
+    ResetFakePlatform();
+    KeyDown[VK_ESCAPE] = false;
     for (int i = 0; i < 1000; ++i) Fake.batches.push_back({Key(VK_F1, true)});
     Fake.batches.push_back({Key(VK_ESCAPE, true)});
     RunProgram();
     EXPECT_EQ(CountCalls("CreateWindowEx OpenGL"), 1001);
-    EXPECT_EQ(CountCalls("ChangeDisplaySettings 800x600x32 4"), 500);
-    EXPECT_EQ(CountCalls("ChangeDisplaySettings restore"), 500);
-    EXPECT_EQ(CountCalls("ShowCursor 0"), 500);
-    EXPECT_EQ(CountCalls("ShowCursor 1"), 500);
-    EXPECT_EQ(Fake.cursorCount, 0);
-    EXPECT_FALSE(Fake.displaySwitched);
-    EXPECT_EQ(Fake.windows, 0);
-    EXPECT_EQ(Fake.deviceContexts, 0);
-    EXPECT_EQ(Fake.contexts, 0);
-    EXPECT_FALSE(Fake.classRegistered);
+    for (const char* call : {"ChangeDisplaySettings 800x600x32 4", "ChangeDisplaySettings restore", "ShowCursor 0",
+                             "ShowCursor 1"}) {
+        EXPECT_EQ(CountCalls(call), 500) << call;
+    }
+    EXPECT_TRUE(NothingHeld());
     EXPECT_TRUE(Fake.boxes.empty());
 }
 
+// Each press flips the flag once, however many frames L stays down: on, off, on.
+TEST_F(ShellTest, LFlipsTheLightingOncePerPress) {
+    std::vector<bool> flag;  // the flag as each frame is shown, repeats left out
+    Fake.onSwap = [&] {
+        if (flag.empty() || flag.back() != LightingOn) flag.push_back(LightingOn);
+    };
+    Fake.batches = {{Key(KeyL, true)}, {}, {}, {Key(KeyL, false)}, {Key(KeyL, true)}, {Key(KeyL, false)},
+                    {Key(KeyL, true)}, {}, {}, {Key(VK_ESCAPE, true)}};
+    RunProgram();
+    EXPECT_EQ(flag, (std::vector<bool>{false, true, false, true}));
+}
+
+// A refused rebuild answered No ends the program without a second teardown; answered Yes, the program goes on
+// windowed, and the next F1 asks for fullscreen again.
 TEST_F(ShellTest, AFailedRebuildEndsTheProgramWithoutASecondTeardown) {
     Fake.displayChangeResult = DISP_CHANGE_BADMODE;
     Fake.answers = {IDNO};
     Fake.batches = {{Key(VK_F1, true)}};
     EXPECT_EQ(RunProgram(), 0);
-    EXPECT_EQ(Boxes().back(), "ERROR|Program Will Now Close.");
+    EXPECT_EQ(BoxesShown().back(), "ERROR|Program Will Now Close.");
     EXPECT_EQ(CountCalls("DestroyWindow"), 1);
     EXPECT_EQ(CountCalls("UnregisterClass OpenGL"), 1);
 
-    // Answered yes, the program goes on windowed, and the next F1 asks for fullscreen again.
     ResetFakePlatform();
-    std::memset(KeyDown, 0, sizeof KeyDown);
     Fake.displayChangeResult = DISP_CHANGE_BADMODE;
     Fake.answers = {IDYES, IDYES};
     Fake.batches = {{Key(VK_F1, true)}, {Key(VK_F1, true)}, {Key(VK_ESCAPE, true)}};
@@ -131,43 +117,21 @@ TEST_F(ShellTest, WindowProcedureKeepsKeyAndActivityStateAndPassesTheRestOn) {
     EXPECT_TRUE(KeyDown['Q']);
     MainWindowProc(nullptr, WM_KEYUP, 'Q', 0);
     EXPECT_FALSE(KeyDown['Q']);
-    // Codes of 256 and more change nothing (and never index past the table).
-    for (WPARAM key : {WPARAM(256), WPARAM(0x10051), ~WPARAM(0)}) {
-        MainWindowProc(nullptr, WM_KEYDOWN, key, 0);
-        MainWindowProc(nullptr, WM_KEYUP, key, 0);
+    // The high word of WM_ACTIVATE's wParam says minimised.
+    for (auto [wParam, active] : {std::pair{0x10001, false}, std::pair{0x00000, true}, std::pair{0x10000, false}}) {
+        MainWindowProc(nullptr, WM_ACTIVATE, WPARAM(wParam), 0);
+        EXPECT_EQ(WindowActive, active) << wParam;
     }
-    bool any = false;
-    for (bool down : KeyDown) any = any || down;
-    EXPECT_FALSE(any);
-    // System keys don't reach the table.
-    MainWindowProc(nullptr, WM_SYSKEYDOWN, 'L', 0);
-    EXPECT_FALSE(KeyDown['L']);
-
-    MainWindowProc(nullptr, WM_ACTIVATE, 0x10001, 0);
-    EXPECT_FALSE(WindowActive);
-    MainWindowProc(nullptr, WM_ACTIVATE, 0x00000, 0);  // inactive but not minimised
-    EXPECT_TRUE(WindowActive);
-
+    // The screen saver and monitor power-down are swallowed (the whole wParam compared); system keys and the
+    // rest pass on, and key codes of 256 and more change nothing (nor index past the table).
     Fake.calls.clear();
-    EXPECT_EQ(MainWindowProc(nullptr, WM_SYSCOMMAND, SC_SCREENSAVE, 0), 0);
-    EXPECT_EQ(MainWindowProc(nullptr, WM_SYSCOMMAND, SC_MONITORPOWER, 0), 0);
-    EXPECT_TRUE(Fake.calls.empty()) << "swallowed";
-    MainWindowProc(nullptr, WM_SYSCOMMAND, SC_SCREENSAVE | 1, 0);  // the whole wParam is compared
+    for (WPARAM command : {SC_SCREENSAVE, SC_MONITORPOWER, SC_SCREENSAVE | 1}) {
+        MainWindowProc(nullptr, WM_SYSCOMMAND, command, 0);
+    }
     MainWindowProc(nullptr, WM_SYSKEYDOWN, 'L', 0);
     EXPECT_EQ(Fake.calls, (std::vector<std::string>{"DefWindowProc 274", "DefWindowProc 260"}));
-}
-
-// A size change reaches the viewport at once, with a height of 0 counted as 1.
-TEST_F(SceneTest, WindowSizeMessagesResizeTheViewport) {
-    MainWindowProc(nullptr, WM_SIZE, 0, LPARAM(640 | 0 << 16));
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[2], 640);
-    EXPECT_EQ(viewport[3], 1);
-    MainWindowProc(nullptr, WM_SIZE, 0, LPARAM(1024 | 768 << 16));
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[2], 1024);
-    EXPECT_EQ(viewport[3], 768);
+    for (WPARAM key : {WPARAM(256), WPARAM(0x10051), ~WPARAM(0)}) MainWindowProc(nullptr, WM_KEYDOWN, key, 0);
+    EXPECT_EQ(std::count(std::begin(KeyDown), std::end(KeyDown), true), 0);
 }
 
 }  // namespace

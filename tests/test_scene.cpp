@@ -3,172 +3,136 @@
 
 #include <cmath>
 
+#include "app/main_loop.h"
 #include "image/texture_set.h"
 #include "render/scene.h"
-#include "render/twist_mesh.h"
-#include "tests/scene_fixture.h"
+#include "tests/program_fixture.h"
 
 namespace {
 
+using Colour = std::array<double, 3>;
+
 // `over` drawn with `alpha` (0-255) on top of `under`, as the blend function does it.
-std::array<double, 3> Blend(const std::array<double, 3>& under, Rgb over, int alpha) {
+Colour Blend(const Colour& under, const Colour& over, int alpha) {
     const double a = alpha / 255.0;
     return {over[0] * a + under[0] * (1 - a), over[1] * a + under[1] * (1 - a), over[2] * a + under[2] * (1 - a)};
 }
 
-void ExpectColourNear(Rgb got, const std::array<double, 3>& want, const char* where) {
+void ExpectColourNear(Rgb got, const Colour& want, const char* where) {
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[std::size_t(c)], want[std::size_t(c)], 2.0) << where << " channel " << c;
 }
 
 TEST_F(SceneTest, CentreShowsTheSpriteOverTheGlowTheShipAndTheStarfield) {
-    const Rgb starfield{40, 80, 120};
-    const Rgba ship{200, 100, 50, 128};
-    const Rgba sprite{10, 220, 30, 192};
-    WriteScene(starfield, ship, 64, sprite);
-    ResizeViewport(800, 600);
+    WriteScene(Rgb{40, 80, 120}, Rgba{200, 100, 50, 128}, 64, Rgba{10, 220, 30, 192});
     ASSERT_TRUE(SetupGlState());
-    DrawFrame();
-    ReadFrame();
-    std::array<double, 3> want{double(starfield[0]), double(starfield[1]), double(starfield[2])};
-    want = Blend(want, Rgb{ship[0], ship[1], ship[2]}, ship[3]);
-    want = Blend(want, Rgb{255, 255, 255}, 64);
-    want = Blend(want, Rgb{sprite[0], sprite[1], sprite[2]}, sprite[3]);
-    ExpectColourNear(PixelAt(400, 300), want, "centre");
-
+    DrawAndRead();
+    const Colour underShip = Blend({40, 80, 120}, {200, 100, 50}, 128);
+    ExpectColourNear(PixelAt(400, 300), Blend(Blend(underShip, {255, 255, 255}, 64), {10, 220, 30}, 192), "centre");
     // Beside the sprite's grid and the glow (the top corners of the window) only the ship lies over the stars.
-    std::array<double, 3> outside{double(starfield[0]), double(starfield[1]), double(starfield[2])};
-    outside = Blend(outside, Rgb{ship[0], ship[1], ship[2]}, ship[3]);
-    ExpectColourNear(PixelAt(2, 597), outside, "top left");
-    ExpectColourNear(PixelAt(797, 597), outside, "top right");
+    ExpectColourNear(PixelAt(2, 597), underShip, "top left");
+    ExpectColourNear(PixelAt(797, 597), underShip, "top right");
 }
 
+// The glow quad is centred at (0, -0.9), 3.5 units square, 0.5 in front of the model origin: 4.5 units from
+// the eye, under a vertical field of view of 45 degrees over 600 rows, 4:3. Opaque white over black, with the
+// ship and the sprite transparent, it shows exactly where it lies.
+TEST_F(SceneTest, LightGlowCoversItsPlaceInThePicture) {
+    WriteScene(Rgb{0, 0, 0}, Rgba{0, 0, 0, 0}, 255, Rgba{0, 0, 0, 0});
+    ASSERT_TRUE(SetupGlState());
+    DrawAndRead();
+    const double pixelsPerUnit = 300 / (4.5 * std::tan(22.5 * M_PI / 180));
+    const double top = 300 + (-0.9 + 1.75) * pixelsPerUnit;  // row of the top edge, from the bottom
+    const double left = 400 - 1.75 * pixelsPerUnit;
+    const double right = 400 + 1.75 * pixelsPerUnit;
+    const Rgb white{255, 255, 255}, black{0, 0, 0};
+    // Probes 2 to 3 pixels either side of each edge, clear of the filtered texel at the quad's border.
+    const std::tuple<int, int, Rgb> probes[] = {
+        {400, int(top) - 2, white},  {400, int(top) + 3, black},
+        {int(left) - 2, 200, black}, {int(left) + 3, 200, white},
+        {int(right) - 2, 200, white}, {int(right) + 3, 200, black},
+    };
+    for (const auto& [x, y, colour] : probes) EXPECT_EQ(PixelAt(x, y), colour) << x << "," << y;
+}
+
+// The starfield fills the window unturned; turned 45 degrees (anticlockwise for a positive angle) it bares the
+// corners, and its left half (red) comes below the centre, its right half (blue) above.
 TEST_F(SceneTest, UnrotatedStarfieldFillsTheWindowAndSpinningBaresTheCorners) {
-    const Rgb starfield{30, 60, 200};
-    WriteScene(starfield, Rgba{0, 0, 0, 0}, 0, Rgba{0, 0, 0, 0});
-    ResizeViewport(800, 600);
+    WriteScene(Rgb{0, 0, 0}, Rgba{0, 0, 0, 0}, 0, Rgba{0, 0, 0, 0});
+    const Rgb red{255, 0, 0}, blue{0, 0, 255}, black{0, 0, 0};
+    WritePicture("starfield.bmp", red, blue);
     ASSERT_TRUE(SetupGlState());
     const int corners[4][2] = {{0, 0}, {799, 0}, {0, 599}, {799, 599}};
-
-    DrawFrame();
-    ReadFrame();
-    for (const auto& corner : corners) EXPECT_EQ(PixelAt(corner[0], corner[1]), starfield) << corner[0] << "," << corner[1];
+    DrawAndRead();
+    for (const auto& [x, y] : corners) EXPECT_EQ(PixelAt(x, y), x == 0 ? red : blue) << x << "," << y;
 
     SpinAngle = 45.0f;
-    DrawFrame();
-    ReadFrame();
-    for (const auto& corner : corners) EXPECT_EQ(PixelAt(corner[0], corner[1]), (Rgb{0, 0, 0})) << corner[0] << "," << corner[1];
-    EXPECT_EQ(PixelAt(400, 300), starfield);
+    DrawAndRead();
+    for (const auto& [x, y] : corners) EXPECT_EQ(PixelAt(x, y), black) << x << "," << y;
+    EXPECT_EQ(PixelAt(400, 200), red);
+    EXPECT_EQ(PixelAt(400, 400), blue);
 }
 
 TEST_F(SceneTest, QuadWithoutItsPictureIsDrawnUntexturedWhite) {
     WriteScene(Rgb{1, 2, 3}, Rgba{0, 0, 0, 0}, 0, Rgba{0, 0, 0, 0});
     std::filesystem::remove("data/starfield.bmp");
-    ResizeViewport(800, 600);
     ASSERT_TRUE(SetupGlState());
     EXPECT_EQ(StarfieldTexture, 0u);
-    DrawFrame();
-    ReadFrame();
+    DrawAndRead();
     EXPECT_EQ(PixelAt(0, 0), (Rgb{255, 255, 255}));
     EXPECT_EQ(PixelAt(400, 300), (Rgb{255, 255, 255}));
 }
 
 TEST_F(SceneTest, StarfieldShowsThroughTheShipsTransparentTexels) {
     WriteScene(Rgb{0, 0, 255}, Rgba{255, 0, 0, 0}, 0, Rgba{0, 0, 0, 0});
-    // Transparent on the left half of the picture, opaque on the right.
-    WritePicture("ship_alpha.bmp", [](int x, int) { return x < PictureSide / 2 ? Rgb{0, 0, 0} : Rgb{255, 255, 255}; });
-    ResizeViewport(800, 600);
+    WritePicture("ship_alpha.bmp", Rgb{0, 0, 0}, Rgb{255, 255, 255});  // transparent on the left, opaque on the right
     ASSERT_TRUE(SetupGlState());
-    DrawFrame();
-    ReadFrame();
+    DrawAndRead();
     EXPECT_EQ(PixelAt(150, 450), (Rgb{0, 0, 255}));
     EXPECT_EQ(PixelAt(650, 450), (Rgb{255, 0, 0}));
 }
 
-TEST_F(SceneTest, ProjectionTreatsAZeroHeightAsOne) {
+// A size change reaches the viewport and the 45-degree projection at once, with a height of 0 counted as 1.
+TEST_F(SceneTest, WindowSizeMessagesSetTheViewportAndProjection) {
     const double f = 1.0 / std::tan(22.5 * M_PI / 180.0);
-    struct Case {
-        int width, height;
-        double aspect;
-        GLint viewportHeight;
-    };
-    for (const Case c : {Case{800, 600, 800.0 / 600.0, 600}, Case{800, 0, 800.0, 1}, Case{640, 480, 4.0 / 3.0, 480}}) {
-        ResizeViewport(c.width, c.height);
+    for (const auto& [width, height, aspect, viewportHeight] :
+         {std::tuple{800, 0, 800.0, 1}, std::tuple{640, 480, 4.0 / 3.0, 480}, std::tuple{1024, 256, 4.0, 256}}) {
+        MainWindowProc(nullptr, WM_SIZE, 0, LPARAM(width | height << 16));
         GLint viewport[4];
         glGetIntegerv(GL_VIEWPORT, viewport);
-        EXPECT_EQ(viewport[0], 0);
-        EXPECT_EQ(viewport[1], 0);
-        EXPECT_EQ(viewport[2], c.width);
-        EXPECT_EQ(viewport[3], c.viewportHeight);
+        EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{0, 0, width, viewportHeight}));
         GLfloat projection[16];
         glGetFloatv(GL_PROJECTION_MATRIX, projection);
-        EXPECT_NEAR(projection[0], f / c.aspect, 1e-5 * f);
+        EXPECT_NEAR(projection[0], f / aspect, 1e-5 * f);
         EXPECT_NEAR(projection[5], f, 1e-5);
         EXPECT_NEAR(projection[10], (100.0 + 0.1) / (0.1 - 100.0), 1e-5);
-        GLint mode = 0;
-        glGetIntegerv(GL_MATRIX_MODE, &mode);
-        EXPECT_EQ(mode, GL_MODELVIEW);
+        EXPECT_EQ(IntegerState(GL_MATRIX_MODE), GL_MODELVIEW);
     }
 }
 
+// Capabilities read as 1 (on) or 0 (off).
 TEST_F(SceneTest, SetsTheFixedStateOnceAndTheFrameStateEveryFrame) {
     WriteScene(Rgb{1, 2, 3}, Rgba{4, 5, 6, 7}, 8, Rgba{9, 10, 11, 12});
-    ResizeViewport(800, 600);
     ASSERT_TRUE(SetupGlState());
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_LIGHT1));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    GLint value = 0;
-    glGetIntegerv(GL_SHADE_MODEL, &value);
-    EXPECT_EQ(value, GL_SMOOTH);
-    glGetIntegerv(GL_DEPTH_FUNC, &value);
-    EXPECT_EQ(value, GL_LEQUAL);
-    glGetIntegerv(GL_PERSPECTIVE_CORRECTION_HINT, &value);
-    EXPECT_EQ(value, GL_NICEST);
-    GLfloat clear[4];
+    const std::pair<GLenum, GLint> fixed[] = {
+        {GL_TEXTURE_2D, 1}, {GL_DEPTH_TEST, 1}, {GL_LIGHT1, 1}, {GL_LIGHTING, 0}, {GL_BLEND, 0},
+        {GL_SHADE_MODEL, GL_SMOOTH}, {GL_DEPTH_FUNC, GL_LEQUAL}, {GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST}};
+    for (const auto& [name, value] : fixed) EXPECT_EQ(IntegerState(name), value) << name;
+    GLfloat clear[5];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    EXPECT_EQ(std::vector<GLfloat>(clear, clear + 4), (std::vector<GLfloat>{0.0f, 0.0f, 0.0f, 0.5f}));
-    GLfloat depth = 0;
-    glGetFloatv(GL_DEPTH_CLEAR_VALUE, &depth);
-    EXPECT_EQ(depth, 1.0f);
-    GLfloat light[4];
-    glGetLightfv(GL_LIGHT1, GL_AMBIENT, light);
-    EXPECT_EQ(std::vector<GLfloat>(light, light + 4), std::vector<GLfloat>(LightAmbient, LightAmbient + 4));
-    glGetLightfv(GL_LIGHT1, GL_DIFFUSE, light);
-    EXPECT_EQ(std::vector<GLfloat>(light, light + 4), std::vector<GLfloat>(LightDiffuse, LightDiffuse + 4));
-    glGetLightfv(GL_LIGHT1, GL_POSITION, light);  // in eye coordinates: given under the identity matrix
-    EXPECT_EQ(std::vector<GLfloat>(light, light + 4), std::vector<GLfloat>(LightPosition, LightPosition + 4));
+    glGetFloatv(GL_DEPTH_CLEAR_VALUE, clear + 4);
+    EXPECT_EQ(std::vector<GLfloat>(clear, clear + 5), (std::vector<GLfloat>{0.0f, 0.0f, 0.0f, 0.5f, 1.0f}));
+    std::vector<GLfloat> light(12);  // ambient, diffuse, and the position in eye coordinates
+    glGetLightfv(GL_LIGHT1, GL_AMBIENT, &light[0]);
+    glGetLightfv(GL_LIGHT1, GL_DIFFUSE, &light[4]);
+    glGetLightfv(GL_LIGHT1, GL_POSITION, &light[8]);
+    EXPECT_EQ(light, (std::vector<GLfloat>{0.5f, 0.5f, 0.5f, 1, 1, 1, 1, 1, 0, 0, 2, 1}));
 
     glEnable(GL_LIGHTING);  // as the lighting key does between frames
     DrawFrame();
-    glGetIntegerv(GL_DEPTH_FUNC, &value);
-    EXPECT_EQ(value, GL_ALWAYS);
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    glGetIntegerv(GL_BLEND_SRC, &value);
-    EXPECT_EQ(value, GL_SRC_ALPHA);
-    glGetIntegerv(GL_BLEND_DST, &value);
-    EXPECT_EQ(value, GL_ONE_MINUS_SRC_ALPHA);
+    const std::pair<GLenum, GLint> everyFrame[] = {{GL_DEPTH_FUNC, GL_ALWAYS}, {GL_BLEND, 1}, {GL_LIGHTING, 0},
+                                                   {GL_BLEND_SRC, GL_SRC_ALPHA}, {GL_BLEND_DST, GL_ONE_MINUS_SRC_ALPHA}};
+    for (const auto& [name, value] : everyFrame) EXPECT_EQ(IntegerState(name), value) << name;
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
-TEST_F(SceneTest, FailsWithoutAnyTextureAndLeavesTheStateAlone) {
-    ResizeViewport(800, 600);
-    EXPECT_FALSE(SetupGlState());
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
-}
-
-TEST_F(SceneTest, SpinsAFullTurnInSixHundredFramesWithoutWrapping) {
-    WriteScene(Rgb{1, 2, 3}, Rgba{0, 0, 0, 0}, 0, Rgba{0, 0, 0, 0});
-    ResizeViewport(8, 6);  // a tiny viewport: the frames are about the counters, not the pixels
-    ASSERT_TRUE(SetupGlState());
-    for (int frame = 0; frame < 600; ++frame) DrawFrame();
-    EXPECT_NEAR(SpinAngle, -360.0f, 0.05f);
-    EXPECT_NEAR(WavePhase, 180.0f, 0.05f);
-    DrawFrame();
-    EXPECT_LT(SpinAngle, -360.3f);
 }
 
 }  // namespace
