@@ -21,21 +21,6 @@ TEST_F(ShellTest, EscapeEndsTheLoopBeforeTheSwap) {
     EXPECT_TRUE(NothingHeld());
 }
 
-TEST_F(ShellTest, ClosingTheWindowQuitsWithZero) {
-    Fake.batches = {{FakeMessage(WM_CLOSE)}};
-    EXPECT_EQ(RunProgram(), 0);
-    EXPECT_EQ(CountCalls("PostQuitMessage 0"), 1);
-    EXPECT_TRUE(NothingHeld());
-    EXPECT_TRUE(Fake.boxes.empty());
-}
-
-TEST_F(ShellTest, AFailedFirstBuildReturnsZeroAtOnce) {
-    Fake.failing = {"GetDC"};
-    EXPECT_EQ(RunProgram(), 0);
-    EXPECT_EQ(CountCalls("PeekMessage empty"), 0);
-    EXPECT_EQ(CountCalls("DestroyWindow"), 1);
-}
-
 // A minimised window draws nothing but still swaps; the pass that sees Escape draws but never shows its frame.
 TEST_F(ShellTest, DrawsAndSwapsEveryIdlePassButOnlySwapsWhileMinimised) {
     Fake.queue = {FakeMessage(WM_ACTIVATE, 0x10000)};  // minimised before the first frame

@@ -97,10 +97,7 @@ class Adapter:
         self.browser.press(key)
 
     def wait_box(self, seconds):
-        try:
-            return tuple(wait_for(seconds, lambda: self.browser.evaluate(BOX), "a message box"))
-        except Failure:
-            return None
+        return tuple(wait_for(seconds, lambda: self.browser.evaluate(BOX), "a message box"))
 
     def answer(self, button):
         if not self.browser.evaluate(ANSWER % button):

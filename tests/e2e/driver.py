@@ -66,7 +66,7 @@ def expect_drawing(a, moving=False):
 
 def expect_box(a, caption, text, button="ok"):
     box = a.wait_box(20)
-    if not box or box[0] != caption or (box[1] is not None and box[1] != text):
+    if box[0] != caption or (box[1] is not None and box[1] != text):
         raise Failure(f"box {box!r}, want {(caption, text)!r}")
     a.answer(button)
 

@@ -1,10 +1,10 @@
 """The X11 half of the SDL2 and Wine adapters: a private X server, the program in its own process group,
 windows found by title, keys held long enough for a loop that drains its messages first, screenshots, and
 message boxes found by caption in the window tree."""
+import contextlib
 import ctypes
 import os
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -37,23 +37,13 @@ class X11Adapter:
         return subprocess.run(command, capture_output=True, text=True, env=self.env, timeout=20)
 
     def start_x(self, *command):
-        read, write = os.pipe()
-        with open(os.path.join(self.work, "x.log"), "w") as log:
-            self.x = subprocess.Popen([*command, "-displayfd", str(write), "-nolisten", "tcp", "-noreset"],
-                                      pass_fds=[write], stdout=log, stderr=log, start_new_session=True)
-        os.close(write)
-        # The server writes the number, then a newline: closing the pipe between the two would kill it.
-        number = b""
-        while not number.endswith(b"\n") and select.select([read], [], [], 15)[0]:
-            chunk = os.read(read, 16)
-            number += chunk
-            if not chunk:
-                break
-        os.close(read)
-        number = number.decode().strip()
-        if not number:
-            raise Failure(f"{command[0]} did not start")
-        self.env["DISPLAY"] = ":" + number
+        # The server writes its display number and a newline to the file once it takes clients.
+        path = os.path.join(self.work, "display")
+        with open(path, "w") as display, open(os.path.join(self.work, "x.log"), "w") as log:
+            self.x = subprocess.Popen([*command, "-displayfd", str(display.fileno()), "-nolisten", "tcp", "-noreset"],
+                                      pass_fds=[display.fileno()], stdout=log, stderr=log, start_new_session=True)
+        number = wait_for(15, lambda: (text := open(path).read()).endswith("\n") and text, f"{command[0]} running")
+        self.env["DISPLAY"] = ":" + number.strip()
 
     def start_program(self, command, pictures):
         cwd = ROOT
@@ -66,13 +56,10 @@ class X11Adapter:
 
     def stop(self):
         """Ends the program (with any box it forked) and the X server; returns what the program printed."""
-        for process in (self.process, self.x):
-            if process:
-                try:
-                    os.killpg(process.pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-                process.wait()
+        for process in filter(None, (self.process, self.x)):
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
         self.x = self.process = self.box = None
         path = os.path.join(self.work, "output")
         log = open(path, errors="replace").read() if os.path.exists(path) else ""
@@ -142,10 +129,7 @@ class X11Adapter:
                 if name in CAPTIONS]
 
     def wait_box(self, seconds):
-        try:
-            self.box, caption = wait_for(seconds, lambda: next(iter(self.boxes()), None), "a message box")
-        except Failure:
-            return None
+        self.box, caption = wait_for(seconds, lambda: next(iter(self.boxes()), None), "a message box")
         time.sleep(0.3)  # mapped and drawn before it is answered
         return caption, self.box_text(caption)
 
