@@ -14,18 +14,17 @@ import time
 from driver import Failure, ROOT, TITLE, wait_for
 
 CAPTIONS = ("Error", "ERROR", "SHUTDOWN ERROR", "Olvo GL")
-ANSWER_KEYS = {"ok": "Return", "yes": "Return", "no": "Escape"}
 
 
 class X11Adapter:
     tools = ["Xvfb", "xdotool", "xwininfo", "xrandr", "import"]
     features = {"close", "fullscreen_granted", "no_gl"}
     focus_for_keys = False  # True: keys go through the X server to the focused window, not to a named one
-    answer_keys = ANSWER_KEYS
+    answer_keys = {"ok": "Return", "yes": "Return", "no": "Escape"}
 
     def __init__(self, program):
         self.program = program
-        self.work = tempfile.mkdtemp(prefix="olvo-e2e-")
+        self.work = tempfile.mkdtemp(prefix="olvo-e2e-")  # made again by each start, removed by each stop
         self.env = dict(os.environ, MESA_SHADER_CACHE_DISABLE="true")
         self.x = self.process = self.box = None
 
@@ -38,6 +37,7 @@ class X11Adapter:
 
     def start_x(self, *command):
         # The server writes its display number and a newline to the file once it takes clients.
+        os.makedirs(self.work, exist_ok=True)
         path = os.path.join(self.work, "display")
         with open(path, "w") as display, open(os.path.join(self.work, "x.log"), "w") as log:
             self.x = subprocess.Popen([*command, "-displayfd", str(display.fileno()), "-nolisten", "tcp", "-noreset"],
@@ -64,7 +64,6 @@ class X11Adapter:
         path = os.path.join(self.work, "output")
         log = open(path, errors="replace").read() if os.path.exists(path) else ""
         shutil.rmtree(self.work, ignore_errors=True)
-        os.makedirs(self.work)
         return log
 
     def wait_exit(self, seconds):
