@@ -24,7 +24,8 @@ class X11Adapter:
 
     def __init__(self, program):
         self.program = program
-        self.work = tempfile.mkdtemp(prefix="olvo-e2e-")  # made again by each start, removed by each stop
+        # Made by each start, removed by each stop.
+        self.work = os.path.join(tempfile.gettempdir(), f"olvo-e2e-{os.getpid()}")
         self.env = dict(os.environ, MESA_SHADER_CACHE_DISABLE="true")
         self.x = self.process = self.box = None
 
