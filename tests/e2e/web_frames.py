@@ -7,7 +7,7 @@ Frames: the page's animation frames are handed out one at a time, so the browser
 drawn; it must match olvo-frames' frame N (Mesa) within TOLERANCE, before and after an F1 rebuild (refused
 fullscreen, answered Yes), which must have made a new canvas. The page logs no error on the way.
 Fullscreen on a wide screen: the picture keeps its proportions, fills the height, and bars fill the rest.
-Exit 77 (skip) when the desktop renderer or the browser tools are missing.
+Exit 77 (skip) when the desktop renderer isn't built; 1, naming them, when the browser tools are missing.
 """
 import os
 import subprocess
@@ -122,9 +122,11 @@ def main():
         sys.exit(__doc__)
     site, program = sys.argv[1], sys.argv[2]
     outdir = sys.argv[3] if len(sys.argv) > 3 else None
-    missing = web_chromium.missing() + ([] if os.path.exists(program) else [program])
-    if missing:
-        print(f"SKIP: missing {', '.join(missing)}")
+    if web_chromium.missing():
+        print(f"web frames: missing {', '.join(web_chromium.missing())} (tools/packages.sh installs them)")
+        return 1
+    if not os.path.exists(program):
+        print(f"SKIP: no desktop renderer at {program} (the release preset builds it)")
         return 77
     if outdir:
         os.makedirs(outdir, exist_ok=True)
