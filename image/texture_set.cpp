@@ -54,6 +54,9 @@ void UploadTexture(const ImageRecord* image, GLuint* slot, GLint components, GLe
 bool LoadTextureSet() {
     bool status = false;
     for (const TextureSource& source : TextureTable) {
+        // A name from an earlier context may belong to another texture in this one: a slot whose picture
+        // fails is 0, so its layer is drawn plain white.
+        *source.slot = 0;
         ImageRecord* image = LoadSource(source);
         if (!image) continue;
         status = true;

@@ -4,7 +4,7 @@
 #include "image/image_record.h"
 #include "platform/opengl.h"
 
-// Texture names in the current context; 0 until loaded. A slot whose picture fails keeps its previous name.
+// Texture names in the current context; 0 until loaded, and 0 after a load whose picture failed.
 extern GLuint StarfieldTexture;
 extern GLuint TestTexture;
 extern GLuint ShipTexture;

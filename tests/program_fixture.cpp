@@ -51,7 +51,7 @@ bool ShellTest::NothingHeld() {
 
 void SceneTest::SetUp() {
     std::string why;
-    if (!CreateOffscreenGl(800, 600, &why)) GTEST_SKIP() << "no offscreen OpenGL: " << why;
+    if (!CreateOffscreenGl(800, 600, &why)) GTEST_FAIL() << "no offscreen OpenGL: " << why;
     haveGl = true;
     ResizeViewport(800, 600);
 }

@@ -40,7 +40,7 @@ protected:
     static bool NothingHeld();
 };
 
-// The renderer on real OpenGL, the viewport set for 800 x 600; skipped where no offscreen context can be made.
+// The renderer on real OpenGL, the viewport set for 800 x 600; fails where no offscreen context can be made.
 class SceneTest : public ProgramTest {
 protected:
     void SetUp() override;

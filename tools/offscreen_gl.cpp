@@ -1,8 +1,10 @@
-// offscreen_gl.cpp -- EGL surfaceless pbuffer context, exactly 8/8/8 colour without alpha and 16-bit depth.
+// offscreen_gl.cpp -- EGL surfaceless pbuffer context, as close to 8/8/8 colour and 16-bit depth as there is.
 #include "tools/offscreen_gl.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+
+#include <cstdlib>
 
 #include "platform/opengl.h"
 
@@ -19,13 +21,15 @@ struct OffscreenGl {
 
 OffscreenGl offscreen;
 
-// Mesa lists deeper colour configurations first; the program's window has exactly 8 bits a channel.
-bool ChooseExactConfig(EGLConfig* chosen) {
+// The configuration closest to the program's window: at least 8 bits of red, green and blue and a depth buffer,
+// preferring exactly 8 bits a channel (Mesa lists deeper colour first), no alpha, and a 16-bit depth buffer.
+bool ChooseClosestConfig(EGLConfig* chosen) {
     const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
     EGLint count = 0;
     if (!eglChooseConfig(offscreen.display, wanted, nullptr, 0, &count) || count <= 0) return false;
     std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
     eglChooseConfig(offscreen.display, wanted, configs.data(), count, &count);
+    long best = -1;
     for (EGLConfig config : configs) {
         EGLint r = 0, g = 0, b = 0, a = 0, depth = 0;
         eglGetConfigAttrib(offscreen.display, config, EGL_RED_SIZE, &r);
@@ -33,12 +37,15 @@ bool ChooseExactConfig(EGLConfig* chosen) {
         eglGetConfigAttrib(offscreen.display, config, EGL_BLUE_SIZE, &b);
         eglGetConfigAttrib(offscreen.display, config, EGL_ALPHA_SIZE, &a);
         eglGetConfigAttrib(offscreen.display, config, EGL_DEPTH_SIZE, &depth);
-        if (r == 8 && g == 8 && b == 8 && a == 0 && depth == 16) {
+        if (r < 8 || g < 8 || b < 8 || depth <= 0) continue;
+        // Colour first: extra colour bits change blended values, extra alpha or depth bits change nothing seen.
+        const long distance = 1000L * (r + g + b - 24) + 10L * a + std::abs(depth - 16);
+        if (best < 0 || distance < best) {
+            best = distance;
             *chosen = config;
-            return true;
         }
     }
-    return false;
+    return best >= 0;
 }
 
 }  // namespace
@@ -56,8 +63,8 @@ bool CreateOffscreenGl(int width, int height, std::string* why) {
         offscreen.display = EGL_NO_DISPLAY;
         return false;
     }
-    if (!eglBindAPI(EGL_OPENGL_API) || !ChooseExactConfig(&offscreen.config)) {
-        *why = "no EGL configuration with 8/8/8 colour, no alpha and a 16-bit depth buffer";
+    if (!eglBindAPI(EGL_OPENGL_API) || !ChooseClosestConfig(&offscreen.config)) {
+        *why = "no EGL configuration with at least 8 bits of red, green and blue and a depth buffer";
         DestroyOffscreenGl();
         return false;
     }

@@ -1,5 +1,5 @@
 // offscreen_gl.h -- a windowless OpenGL context for tests, tools and benchmarks: EGL on Mesa's surfaceless
-// platform, an RGB 8/8/8 pbuffer with a 16-bit depth buffer, compatibility profile.
+// platform, a pbuffer of the configuration closest to RGB 8/8/8 with a 16-bit depth buffer, compatibility profile.
 #pragma once
 
 #include <cstdint>
