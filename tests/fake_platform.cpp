@@ -161,7 +161,11 @@ BOOL PlatformPeekMessage(MSG* msg, HWND, UINT, UINT, UINT) {
     if (Fake.queue.empty()) {
         Fake.calls.push_back("PeekMessage empty");
         afterIdle = true;
-        if (++Fake.idlePasses > 100000) Fake.queue.push_back(FakeMessage(WM_QUIT));
+        // A loop that should have ended by now fails its test, and is ended so the test can report it.
+        if (++Fake.idlePasses > Fake.idleLimit) {
+            ADD_FAILURE() << "the message loop was still running after " << Fake.idleLimit << " idle passes";
+            Fake.queue.push_back(FakeMessage(WM_QUIT, WPARAM(-1)));
+        }
         return FALSE;
     }
     *msg = Fake.queue.front();

@@ -45,7 +45,8 @@ struct FakePlatformState {
     // Message playback: each batch is delivered after one idle pass (a PeekMessage that found nothing).
     std::deque<std::vector<MSG>> batches;
     std::deque<MSG> queue;
-    int idlePasses = 0;               // past 100000 the fake posts WM_QUIT, so no test hangs
+    int idlePasses = 0;
+    int idleLimit = 10000;            // a loop still running past this many idle passes fails the test
     std::function<void()> onSwap;     // called at every SwapBuffers
 };
 
