@@ -1,7 +1,8 @@
 // platform_web.cpp -- the seam in a browser page: the window is a canvas with a WebGL context, page events are
 // window messages, the display mode is the browser's fullscreen and message boxes are the page's own modal box.
 // The program keeps its blocking loop: the waits in web_browser.js suspend it (ASYNCIFY) and hand the browser
-// its turn. Owns the process entry point.
+// its turn. A context the browser loses is replaced within the swap, unseen by the program. Owns the process
+// entry point.
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
@@ -9,14 +10,18 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/web_gl.h"
 
 // The page side, in web_browser.js. The four waits suspend the program until the page answers.
 extern "C" {
 int WebCreateCanvas(const char* title, int width, int height);
 void WebShowCanvas(int shown);
 void WebShowCursor(int shown);
-void WebStartGlEmulation();
+void WebStartGlEmulation(int keepMatrices);
 int WebDeleteGlContext(int handle);
+int WebTakeContextState();
+void WebRestartGlContext(int handle);
+void WebDrawingBufferSize(int* width, int* height);
 void WebWaitForFrame();
 int WebShowMessageBox(const char* text, const char* caption, int yesNo);
 int WebRequestFullscreen();
@@ -25,14 +30,29 @@ void WebExitFullscreen();
 
 namespace {
 
+// WebTakeContextState's answers.
+constexpr int ContextDrawing = 0;
+constexpr int ContextLost = 1;
+constexpr int ContextRestored = 2;  // since the loss; the answer is given once
+
+// How long a lost context may wait for the browser to restore it before a fresh canvas gets a new one.
+constexpr double RestoreWaitMs = 1000.0;
+
+constexpr char NoContextText[] = "Can't Create A GL Rendering Context.";
+constexpr char NoContextCaption[] = "ERROR";
+
 // One class, one window (the canvas) with its device context, and one WebGL context: all the program makes.
-// Handles are addresses inside this record, never dereferenced by the program.
+// Handles are addresses inside this record, never dereferenced by the program: the context's stays the same
+// when a lost context is replaced.
 struct WebPlatform {
     bool classRegistered;
     std::string className;
     WNDPROC windowProc;
 
     bool windowExists;             // CreateWindowEx succeeded and DestroyWindow hasn't run
+    std::string title;             // the window's, and its client size: a fresh canvas is made alike
+    int width, height;
+    int bufferWidth, bufferHeight; // the canvas's drawing buffer as the GL layer last heard of it
     bool deviceContextHeld;
     bool pixelFormatSet;
     int depthBits;                 // from the pixel-format request, for the context
@@ -58,6 +78,10 @@ HWND WebWindowHandle() {
 
 HDC WebDeviceContextHandle() {
     return reinterpret_cast<HDC>(&web.deviceContextHeld);
+}
+
+HGLRC WebContextHandle() {
+    return reinterpret_cast<HGLRC>(&web.context);
 }
 
 bool WebIsWindow(HWND window) {
@@ -129,6 +153,58 @@ EM_BOOL WebOnFullscreenChange(int, const EmscriptenFullscreenChangeEvent* event,
     return EM_FALSE;
 }
 
+// Null where the browser gives no WebGL context (turned off, no usable graphics, or none left).
+EMSCRIPTEN_WEBGL_CONTEXT_HANDLE WebMakeGlContext() {
+    EmscriptenWebGLContextAttributes attributes;
+    emscripten_webgl_init_context_attributes(&attributes);
+    attributes.alpha = EM_FALSE;      // the clear colour's alpha would let the page show through
+    attributes.depth = web.depthBits > 0 ? EM_TRUE : EM_FALSE;
+    attributes.stencil = EM_FALSE;
+    attributes.antialias = EM_FALSE;  // as the requested pixel format: no multisampling
+    attributes.majorVersion = 1;
+    attributes.minorVersion = 0;
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context("#canvas", &attributes);
+    return context > 0 ? context : 0;
+}
+
+// The program draws in window pixels; the GL layer scales them to the canvas's drawing buffer, which has the
+// screen's own pixels and changes with the device pixel ratio and fullscreen.
+void WebFollowDrawingBuffer(bool always) {
+    int width = 0;
+    int height = 0;
+    WebDrawingBufferSize(&width, &height);
+    if (!always && width == web.bufferWidth && height == web.bufferHeight) return;
+    web.bufferWidth = width;
+    web.bufferHeight = height;
+    WebGlSetPixelScale(float(width) / float(web.width), float(height) / float(web.height));
+}
+
+// Waits, a frame at a time, for the browser to restore the lost context; when it doesn't soon, a fresh canvas
+// gets a new one. Either way the GL layer gives the new context all the program had. False when the browser
+// gives no context at all.
+bool WebRecoverContext() {
+    const double giveUp = emscripten_get_now() + RestoreWaitMs;
+    int state = ContextLost;
+    while ((state = WebTakeContextState()) == ContextLost && emscripten_get_now() < giveUp) WebWaitForFrame();
+    if (state == ContextDrawing) return true;
+    if (state == ContextRestored) {
+        WebRestartGlContext(int(web.context));
+    } else {
+        WebDeleteGlContext(int(web.context));
+        web.context = 0;
+        if (!WebCreateCanvas(web.title.c_str(), web.width, web.height)) return false;
+        WebShowCanvas(web.shown ? 1 : 0);
+        web.context = WebMakeGlContext();
+        if (!web.context) return false;
+    }
+    if (emscripten_webgl_make_context_current(web.context) != EMSCRIPTEN_RESULT_SUCCESS) return false;
+    WebStartGlEmulation(1);
+    web.emulatedContext = web.context;
+    WebFollowDrawingBuffer(true);
+    WebGlRestoreContext();
+    return true;
+}
+
 void WebInstallHandlers() {
     // On the window, not the canvas: deleting a WebGL context drops every handler on its canvas.
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, WebOnKey);
@@ -198,6 +274,9 @@ HWND PlatformCreateWindowEx(DWORD, LPCSTR className, LPCSTR title, DWORD, int, i
     if (!web.classRegistered || web.className != className || web.windowExists) return nullptr;
     if (width <= 0 || height <= 0 || !WebCreateCanvas(title, width, height)) return nullptr;
     web.windowExists = true;
+    web.title = title;
+    web.width = width;
+    web.height = height;
     web.shown = false;
     return WebWindowHandle();
 }
@@ -244,38 +323,27 @@ BOOL PlatformSetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* req
 // Null where the browser has no WebGL (turned off, or no usable graphics).
 HGLRC PlatformCreateContext(HDC dc) {
     if (!WebIsDeviceContext(dc) || !web.pixelFormatSet || web.context) return nullptr;
-    EmscriptenWebGLContextAttributes attributes;
-    emscripten_webgl_init_context_attributes(&attributes);
-    attributes.alpha = EM_FALSE;      // the clear colour's alpha would let the page show through
-    attributes.depth = web.depthBits > 0 ? EM_TRUE : EM_FALSE;
-    attributes.stencil = EM_FALSE;
-    attributes.antialias = EM_FALSE;  // as the requested pixel format: no multisampling
-    attributes.majorVersion = 1;
-    attributes.minorVersion = 0;
-    web.context = emscripten_webgl_create_context("#canvas", &attributes);
-    if (web.context <= 0) {
-        web.context = 0;
-        return nullptr;
-    }
-    return reinterpret_cast<HGLRC>(web.context);
+    web.context = WebMakeGlContext();
+    return web.context ? WebContextHandle() : nullptr;
 }
 
 BOOL PlatformMakeCurrent(HDC dc, HGLRC context) {
     if (!context) return emscripten_webgl_make_context_current(0) == EMSCRIPTEN_RESULT_SUCCESS ? TRUE : FALSE;
-    const auto handle = EMSCRIPTEN_WEBGL_CONTEXT_HANDLE(reinterpret_cast<std::intptr_t>(context));
-    if (!WebIsDeviceContext(dc) || handle != web.context) return FALSE;
-    if (emscripten_webgl_make_context_current(handle) != EMSCRIPTEN_RESULT_SUCCESS) return FALSE;
-    if (web.emulatedContext != handle) {
-        WebStartGlEmulation();
-        web.emulatedContext = handle;
+    if (!WebIsDeviceContext(dc) || context != WebContextHandle() || !web.context) return FALSE;
+    if (emscripten_webgl_make_context_current(web.context) != EMSCRIPTEN_RESULT_SUCCESS) return FALSE;
+    if (web.emulatedContext != web.context) {
+        WebStartGlEmulation(0);
+        web.emulatedContext = web.context;
+        WebGlStartContext();
     }
+    WebFollowDrawingBuffer(true);
     return TRUE;
 }
 
 BOOL PlatformDeleteContext(HGLRC context) {
-    const auto handle = EMSCRIPTEN_WEBGL_CONTEXT_HANDLE(reinterpret_cast<std::intptr_t>(context));
-    if (!context || handle != web.context || !WebDeleteGlContext(int(handle))) return FALSE;
+    if (context != WebContextHandle() || !web.context || !WebDeleteGlContext(int(web.context))) return FALSE;
     web.context = 0;
+    WebGlForgetContext();
     return TRUE;
 }
 
@@ -345,11 +413,19 @@ void PlatformPostQuitMessage(int exitCode) {
 }
 
 // The page shows the canvas's drawing when the program yields; waiting for the next animation frame here
-// paces the loop to the display and skips no frame it draws.
+// paces the loop to the display and skips no frame it draws. A lost context is replaced before the program
+// draws again; when none can be had, the program is told as a failed build tells it, and ends.
 BOOL PlatformSwapBuffers(HDC dc) {
     if (!WebIsDeviceContext(dc) || !web.context) return FALSE;
     WebWaitForFrame();
     for (bool& pressed : web.pressedThisFrame) pressed = false;
+    if (!WebRecoverContext()) {
+        PlatformMessageBox(nullptr, NoContextText, NoContextCaption, MB_OK | MB_ICONEXCLAMATION);
+        web.queue.clear();
+        PlatformPostQuitMessage(0);
+        return FALSE;
+    }
+    WebFollowDrawingBuffer(false);
     return TRUE;
 }
 

@@ -1,19 +1,29 @@
 // web_browser.js -- the page side of the web back-end: the window's canvas, the waits that suspend the program
-// (the next animation frame, a message box's answer, a fullscreen request), and the GL emulation's set-up for a
-// new context. Linked with --js-library; the waits are ASYNCIFY imports.
+// (the next animation frame, a message box's answer, a fullscreen request), the GL emulation's set-up for a
+// new context, and what the program needs to hear of a lost context and of the screen's pixels. Linked with
+// --js-library; the waits are ASYNCIFY imports.
 mergeInto(LibraryManager.library, {
   // Puts a fresh canvas in place of the old one: a canvas hands back the same WebGL context however often one
-  // is made on it, so only a new element gives a new context. It stays hidden until WebShowCanvas.
+  // is made on it, so only a new element gives a new context. It stays hidden until WebShowCanvas. A lost
+  // context's default is prevented, so that the browser may restore it.
+  WebCreateCanvas__deps: ['$WebFitCanvas'],
   WebCreateCanvas: function(title, width, height) {
     var old = document.getElementById('canvas');
     if (!old) return 0;
     var canvas = document.createElement('canvas');
     canvas.id = 'canvas';
-    canvas.width = width;
-    canvas.height = height;
+    canvas.windowWidth = width;
+    canvas.windowHeight = height;
+    canvas.contextState = 0;  // as WebTakeContextState tells it
     canvas.style.visibility = 'hidden';
     canvas.setAttribute('aria-label', UTF8ToString(title));
+    canvas.addEventListener('webglcontextlost', function(event) {
+      event.preventDefault();
+      canvas.contextState = 1;
+    });
+    canvas.addEventListener('webglcontextrestored', function() { canvas.contextState = 2; });
     old.replaceWith(canvas);
+    WebFitCanvas();
     Module['canvas'] = canvas;
     document.title = UTF8ToString(title);
     document.getElementById('caption').textContent = UTF8ToString(title);
@@ -32,10 +42,92 @@ mergeInto(LibraryManager.library, {
   // The emulation keeps its matrices, shaders and buffers for one context and sets them up only when the first
   // context is made through its own path; a context made with the html5 calls needs it done here, before the
   // first matrix call.
+  // A context in place of a lost one keeps the matrices the program set, which the set-up would reset.
   WebStartGlEmulation__deps: ['$GLImmediateSetup'],
-  WebStartGlEmulation: function() {
+  WebStartGlEmulation: function(keepMatrices) {
+    var kept = keepMatrices && GLImmediate.matrix ?
+      [GLImmediate.matrix, GLImmediate.matrixStack, GLImmediate.currentMatrix] : null;
     Module.useWebGL = true;
     GLImmediate.init();
+    if (kept) {
+      GLImmediate.matrix = kept[0];
+      GLImmediate.matrixStack = kept[1];
+      GLImmediate.currentMatrix = kept[2];
+    }
+  },
+
+  // The canvas's context: 0 drawing, 1 lost, 2 restored by the browser since the loss (told once).
+  WebTakeContextState__deps: ['$GL'],
+  WebTakeContextState: function() {
+    var canvas = document.getElementById('canvas');
+    var state = canvas ? canvas.contextState : 0;
+    if (!state && GL.currentContext && GL.currentContext.GLctx.isContextLost()) state = 1;  // no event yet
+    if (state == 2) canvas.contextState = 0;
+    return state;
+  },
+
+  // A restored context has lost its extensions with everything else.
+  WebRestartGlContext__deps: ['$GL'],
+  WebRestartGlContext: function(handle) {
+    var context = GL.getContext(handle);
+    context.initExtensionsDone = false;
+    GL.makeContextCurrent(handle);
+    GL.initExtensions(context);
+  },
+
+  // A texture name for the program while the context is lost, and later the texture under it.
+  WebReserveTextureName__deps: ['$GL'],
+  WebReserveTextureName: function() {
+    var name = GL.getNewId(GL.textures);
+    GL.textures[name] = null;
+    return name;
+  },
+
+  WebAdoptTextureName__deps: ['$GL'],
+  WebAdoptTextureName: function(name) {
+    var texture = GLctx.createTexture();
+    if (!texture) return;
+    texture.name = name;
+    GL.textures[name] = texture;
+  },
+
+  WebDrawingBufferSize: function(width, height) {
+    var canvas = document.getElementById('canvas');
+    HEAP32[width >> 2] = canvas ? canvas.width : 0;
+    HEAP32[height >> 2] = canvas ? canvas.height : 0;
+  },
+
+  // The drawing buffer has the screen's own pixels: the canvas's CSS size times the device pixel ratio. The CSS
+  // size is the window's in the page and, in fullscreen, the largest of its proportions the screen holds (the
+  // container's black makes the bars). Followed through fullscreen changes, resizes and changes of the ratio
+  // (browser zoom, a window moved to another screen).
+  $WebFitCanvas: function() {
+    if (!WebFitCanvas.watching) {
+      WebFitCanvas.watching = true;
+      document.addEventListener('fullscreenchange', WebFitCanvas);
+      window.addEventListener('resize', WebFitCanvas);
+      (function watchRatio() {
+        matchMedia('(resolution: ' + devicePixelRatio + 'dppx)').addEventListener('change', function() {
+          WebFitCanvas();
+          watchRatio();
+        }, {once: true});
+      })();
+    }
+    var canvas = document.getElementById('canvas'), screen = document.getElementById('screen');
+    if (!canvas || !canvas.windowWidth) return;
+    var width = canvas.windowWidth, height = canvas.windowHeight;
+    if (screen && document.fullscreenElement === screen) {
+      var scale = Math.min(screen.clientWidth / width, screen.clientHeight / height);
+      width *= scale;
+      height *= scale;
+    }
+    canvas.style.width = width + 'px';
+    canvas.style.height = height + 'px';
+    // Setting a size, even the same one, clears the drawing.
+    var bufferWidth = Math.max(1, Math.round(width * devicePixelRatio));
+    var bufferHeight = Math.max(1, Math.round(height * devicePixelRatio));
+    if (canvas.width != bufferWidth) canvas.width = bufferWidth;
+    if (canvas.height != bufferHeight) canvas.height = bufferHeight;
   },
 
   // Loses the context at once, as deleting a desktop context frees its textures, and forgets the names it gave

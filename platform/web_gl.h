@@ -20,6 +20,30 @@ void WebGlTexParameteri(GLenum target, GLenum name, GLint value);
 void WebGlHint(GLenum target, GLenum mode);
 void WebGlShadeModel(GLenum mode);
 
+// A browser may lose the context at any moment, so every texture and piece of fixed state the program makes is
+// kept here too, to be given to a new context under the same names. A name that is no texture of the current
+// context binds a white texture: the untextured white a desktop draws, where WebGL would sample black.
+void WebGlGenTextures(GLsizei count, GLuint* names);
+void WebGlBindTexture(GLenum target, GLuint name);
+void WebGlPixelStorei(GLenum name, GLint value);
+void WebGlEnable(GLenum capability);
+void WebGlDisable(GLenum capability);
+void WebGlClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha);
+void WebGlClearDepth(GLclampd depth);
+void WebGlDepthFunc(GLenum function);
+void WebGlBlendFunc(GLenum source, GLenum destination);
+// In window pixels; the drawing buffer may have more (a high-DPI screen, fullscreen).
+void WebGlViewport(GLint x, GLint y, GLsizei width, GLsizei height);
+
+// The back-end's side. Called once a new context of the program's is current: sets up its white texture.
+void WebGlStartContext();
+// Called once a context in place of a lost one is current: everything kept, given to it.
+void WebGlRestoreContext();
+// Called when the program deletes its context: its textures went with it.
+void WebGlForgetContext();
+// Called when the drawing buffer's size changes: drawing-buffer pixels per window pixel, across and down.
+void WebGlSetPixelScale(float across, float down);
+
 #ifndef WEB_GL_LAYER
 #define glBegin WebGlBegin
 #define glEnd WebGlEnd
@@ -30,4 +54,14 @@ void WebGlShadeModel(GLenum mode);
 #define glTexParameteri WebGlTexParameteri
 #define glHint WebGlHint
 #define glShadeModel WebGlShadeModel
+#define glGenTextures WebGlGenTextures
+#define glBindTexture WebGlBindTexture
+#define glPixelStorei WebGlPixelStorei
+#define glEnable WebGlEnable
+#define glDisable WebGlDisable
+#define glClearColor WebGlClearColor
+#define glClearDepth WebGlClearDepth
+#define glDepthFunc WebGlDepthFunc
+#define glBlendFunc WebGlBlendFunc
+#define glViewport WebGlViewport
 #endif
