@@ -31,8 +31,14 @@ target_link_options(olvo-gl PRIVATE
   --js-library ${olvo_web_library}
   --preload-file ${PROJECT_SOURCE_DIR}/data@/data)
 
-# The page, under the name a web server serves for the folder.
-configure_file(${PROJECT_SOURCE_DIR}/platform/web_page.html ${OLVO_WEB_SITE_DIR}/index.html COPYONLY)
+# The page, under the name a web server serves for the folder, with the sizes of the program's files.
+add_custom_command(OUTPUT ${OLVO_WEB_SITE_DIR}/index.html
+  COMMAND ${CMAKE_COMMAND} -DPAGE=${PROJECT_SOURCE_DIR}/platform/web_page.html -DSITE=${OLVO_WEB_SITE_DIR}
+          -P ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/platform/web_page.html ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
+          $<TARGET_FILE:olvo-gl>
+  VERBATIM)
+add_custom_target(olvo-web-page ALL DEPENDS ${OLVO_WEB_SITE_DIR}/index.html)
 
 # Tests in headless Chromium, with Debian's python3 (python3-websocket drives the browser): the end-to-end
 # scenarios shared with the desktop builds, and the browser's frames against the desktop renderer's, which the

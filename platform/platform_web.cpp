@@ -217,6 +217,13 @@ void WebInstallHandlers() {
 
 }  // namespace
 
+// The page's key buttons: a press (down) or release of a key, as the keyboard gives it. A box that is up owns
+// the page, and once the window is gone nothing listens.
+extern "C" EMSCRIPTEN_KEEPALIVE void WebPageKey(int key, int down) {
+    if (web.boxOpen || !web.windowExists || key <= 0 || WebTranslateKey(unsigned(key)) != key) return;
+    WebPost(down ? WM_KEYDOWN : WM_KEYUP, WPARAM(key), 0);
+}
+
 HINSTANCE PlatformGetModuleHandle() {
     return reinterpret_cast<HINSTANCE>(&web);
 }
