@@ -23,10 +23,10 @@ ProgramTest::ProgramTest() {
     std::filesystem::create_directory("data");
 }
 
-void ProgramTest::WritePicture(const std::string& name, Rgb left, Rgb right, int side) {
-    std::vector<std::uint32_t> values;
+void ProgramTest::WriteQuarters(const std::string& name, const std::array<Rgb, 4>& quarters, int side) {
+    std::vector<std::uint32_t> values;  // top row first
     for (int i = 0; i < side * side; ++i) {
-        const Rgb c = i % side < side / 2 ? left : right;
+        const Rgb c = quarters[std::size_t((i / side < side / 2 ? 0 : 2) + (i % side < side / 2 ? 0 : 1))];
         values.push_back(std::uint32_t(c[0]) << 16 | std::uint32_t(c[1]) << 8 | c[2]);
     }
     WriteFile("data/" + name, EncodeBmp({.width = side, .height = side}, values));

@@ -20,8 +20,12 @@ protected:
     // Large enough that the clamped border of a texture never reaches a probed pixel.
     static constexpr int PictureSide = 256;
 
-    // Writes data/NAME as a 24-bit picture of side x side: its left half in one colour, its right half in another.
-    static void WritePicture(const std::string& name, Rgb left, Rgb right, int side = PictureSide);
+    // Writes data/NAME as a 24-bit picture of side x side in four quarters: top left, top right, bottom left and
+    // bottom right; or its left half in one colour, its right half in another.
+    static void WriteQuarters(const std::string& name, const std::array<Rgb, 4>& quarters, int side = PictureSide);
+    static void WritePicture(const std::string& name, Rgb left, Rgb right, int side = PictureSide) {
+        WriteQuarters(name, {left, right, left, right}, side);
+    }
     static void WriteSolid(const std::string& name, Rgb colour, int side = PictureSide) {
         WritePicture(name, colour, colour, side);
     }

@@ -56,9 +56,9 @@ struct Plain {
 
 // Every bit depth in every variant a file can have (a core header has no top-down rows and a full table; only
 // a file header places the pixel data), widths 1 to 9, so every amount of row filler; checked against the
-// picture that was written. Indices past a short table give black. Every prefix of the file is refused, but
-// for one that lacks no more than the last row's filler, and none is read past (each is a copy of exactly its
-// length, so the sanitizers see any read beyond it).
+// picture that was written. Indices past a short table give black. A file that ends right after its last pixel,
+// without the last row's filler, decodes to the same picture; every shorter prefix is refused, and none is read
+// past (each is a copy of exactly its length, so the sanitizers see any read beyond it).
 TEST(BmpDecoder, DecodesEveryPlainLayoutBottomRowFirst) {
     for (int bits : {1, 4, 8, 24}) {
         for (int variant = 0; variant < 32; ++variant) {
@@ -72,9 +72,11 @@ TEST(BmpDecoder, DecodesEveryPlainLayoutBottomRowFirst) {
                 ASSERT_NE(d.image, nullptr) << d.failure;
                 EXPECT_EQ(std::tuple(d.image->width, d.image->height), std::tuple(width, 3));
                 EXPECT_EQ(d.Pixels(), ExpectedRgb(plain.layout, plain.values));
+                const std::size_t filler = std::size_t(-(width * bits) & 31) / 8;
                 for (std::size_t length = 0; length < file.size(); ++length) {
                     const Decoded cut(std::vector<std::uint8_t>(file.begin(), file.begin() + std::ptrdiff_t(length)));
-                    EXPECT_TRUE(cut.image ? length + 4 >= file.size() : cut.failure != nullptr) << length << " bytes";
+                    ASSERT_EQ(cut.image != nullptr, length + filler >= file.size()) << length << " bytes";
+                    EXPECT_TRUE(cut.image ? cut.Pixels() == d.Pixels() : cut.failure != nullptr) << length << " bytes";
                 }
             }
         }

@@ -6,6 +6,7 @@
 #include "app/main_loop.h"
 #include "image/texture_set.h"
 #include "render/scene.h"
+#include "render/twist_mesh.h"
 #include "tests/program_fixture.h"
 
 namespace {
@@ -70,6 +71,35 @@ TEST_F(SceneTest, UnrotatedStarfieldFillsTheWindowAndSpinningBaresTheCorners) {
     for (const auto& [x, y] : corners) EXPECT_EQ(PixelAt(x, y), black) << x << "," << y;
     EXPECT_EQ(PixelAt(400, 200), red);
     EXPECT_EQ(PixelAt(400, 400), blue);
+}
+
+// Every layer shows its picture upright and unmirrored: drawn alone over black, a picture in four grey quarters
+// has each quarter where it belongs, probed half way from the layer's centre to its corners. For the glow the
+// quarters are its mask, so its white shows in their greys.
+TEST_F(SceneTest, EveryLayerShowsItsPictureUprightAndUnmirrored) {
+    const std::array<Rgb, 4> quarters = {Rgb{60, 60, 60}, Rgb{120, 120, 120}, Rgb{180, 180, 180}, Rgb{240, 240, 240}};
+    // Picture, mask, the centre's height, its distance from the eye, and half the quad's height (model units).
+    const std::tuple<const char*, const char*, double, double, double> layers[] = {
+        {"starfield.bmp", nullptr, 0.0, 1.8, 1.0},
+        {"ship.bmp", "ship_alpha.bmp", 0.0, 3.5, 1.5},
+        {"light_alpha.bmp", nullptr, -0.9, 4.5, 1.75},
+        {"merolan.bmp", "merolan_alpha.bmp", -0.1, 1.7, 0.75},
+    };
+    for (const auto& [picture, mask, centre, distance, half] : layers) {
+        WriteScene(Rgb{0, 0, 0}, Rgba{0, 0, 0, 0}, 0, Rgba{0, 0, 0, 0});
+        WriteQuarters(picture, quarters);
+        if (mask) WriteSolid(mask, Rgb{255, 255, 255});
+        SpinAngle = WavePhase = 0.0f;
+        ASSERT_TRUE(SetupGlState());
+        DrawAndRead();
+        const double pixelsPerUnit = 300 / (distance * std::tan(22.5 * M_PI / 180));
+        const double y = 300 + centre * pixelsPerUnit, step = half / 2 * pixelsPerUnit;
+        for (int q = 0; q < 4; ++q) {
+            const Rgb& want = quarters[std::size_t(q)];
+            ExpectColourNear(PixelAt(int(400 + (q % 2 ? step : -step)), int(y + (q < 2 ? step : -step))),
+                             {double(want[0]), double(want[1]), double(want[2])}, picture);
+        }
+    }
 }
 
 TEST_F(SceneTest, QuadWithoutItsPictureIsDrawnUntexturedWhite) {

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "platform/opengl.h"
+#include "render/scene.h"
 #include "render/twist_mesh.h"
 #include "tests/program_fixture.h"
 
@@ -37,36 +38,33 @@ TEST(TwistMesh, CellsShareTheirCornersBitForBitAndSpanTheWholeTexture) {
     }
 }
 
-// What reaches OpenGL on the first frame: the grid twisted by the phase 0.3, advanced before drawing. GL's
-// feedback mode hands back every vertex it was given, in window coordinates, here under an orthographic view
-// that maps x and y from [-1, 1] onto the 800 x 600 viewport.
-TEST_F(SceneTest, FirstFrameDrawsTheGridTwistedByTheAdvancedPhase) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-1, 1, -1, 1, -100, 100);
-    glMatrixMode(GL_MODELVIEW);
-    std::vector<GLfloat> feedback(225 * 2 * 11 + 64);
-    glFeedbackBuffer(GLsizei(feedback.size()), GL_2D, feedback.data());
-    glRenderMode(GL_FEEDBACK);
-    DrawTwistMesh();
-    const GLint values = glRenderMode(GL_RENDER);
-    ASSERT_GT(values, 0);
-    std::vector<std::pair<double, double>> drawn;
-    for (std::size_t at = 0; at < std::size_t(values);) {
-        ASSERT_EQ(feedback[at], GLfloat(GL_POLYGON_TOKEN));
-        const std::size_t count = std::size_t(feedback[at + 1]);
-        for (std::size_t k = 0; k < count; ++k) drawn.push_back({feedback[at + 2 + 2 * k], feedback[at + 3 + 2 * k]});
-        at += 2 + 2 * count;
+// The first frame under the window's real projection: the grid alone, opaque white over black, twisted by the
+// phase 0.3 (advanced before drawing), 1.5 units square, 1.7 units from the eye under a 45-degree field of view.
+// Each grid point on its edges inside the window has white 3 pixels inwards and black 3 pixels outwards, so a
+// wrong size, depth, place or phase moves an edge past a probe.
+TEST_F(SceneTest, FirstFrameDrawsTheTwistedGridAtItsSizeAndPlace) {
+    WriteScene(Rgb{0, 0, 0}, Rgba{0, 0, 0, 0}, 0, Rgba{255, 255, 255, 255});
+    ASSERT_TRUE(SetupGlState());
+    DrawAndRead();
+    const double pixelsPerUnit = 300 / (1.7 * std::tan(22.5 * M_PI / 180));
+    int probed = 0;
+    for (int k = 0; k <= 15; ++k) {
+        // A point on the top, left and right edges, and the way inwards from it; corners step in diagonally.
+        const double across = -0.75 + k / 10.0, up = -0.85 + k / 10.0;
+        const int corner = k == 0 ? 1 : k == 15 ? -1 : 0;
+        const std::tuple<double, double, int, int> points[] = {
+            {across, 0.65, corner, -1}, {-0.75, up, 1, -(k == 15)}, {0.75, up, -1, -(k == 15)}};
+        for (const auto& [x, y, inX, inY] : points) {
+            const double a = 0.2 * std::sin(0.3) * std::hypot(x, y + 1);  // turned about the origin
+            const double windowX = 400 + (std::cos(a) * x - std::sin(a) * y) * pixelsPerUnit;
+            const double windowY = 300 + (std::sin(a) * x + std::cos(a) * y) * pixelsPerUnit;
+            if (windowX < 4 || windowX > 795 || windowY < 4 || windowY > 595) continue;  // out of the window
+            ++probed;
+            EXPECT_EQ(PixelAt(int(windowX + 3 * inX), int(windowY + 3 * inY)), (Rgb{255, 255, 255})) << x << "," << y;
+            EXPECT_EQ(PixelAt(int(windowX - 3 * inX), int(windowY - 3 * inY)), (Rgb{0, 0, 0})) << x << "," << y;
+        }
     }
-    // The grid's outer corners, each turned about the origin by 0.2 sin(0.3) times its distance from (0, -1).
-    const std::pair<double, double> outerCorners[] = {{-0.75, -0.85}, {0.75, -0.85}, {0.75, 0.65}, {-0.75, 0.65}};
-    for (const auto& [x, y] : outerCorners) {
-        const double a = 0.2 * std::sin(0.3) * std::hypot(x, y + 1);
-        const double windowX = (std::cos(a) * x - std::sin(a) * y + 1) * 400;
-        const double windowY = (std::sin(a) * x + std::cos(a) * y + 1) * 300;
-        const auto near = [&](const auto& p) { return std::hypot(p.first - windowX, p.second - windowY) < 0.01; };
-        EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), near)) << x << "," << y;
-    }
+    EXPECT_GT(probed, 30);
 }
 
 }  // namespace
