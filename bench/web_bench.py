@@ -11,10 +11,12 @@ frame within 1 s, the code (page, .js, .wasm) under 300 KB gzipped.
 """
 import gzip
 import os
+import posixpath
 import statistics
 import sys
 import threading
 import time
+from urllib.parse import urlsplit
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
@@ -102,13 +104,13 @@ def measure(url, scale, profile=False):
         if reason:
             return {"failed": reason}
         time.sleep(1)  # past the first frames' one-off work (shader compiles, texture uploads)
-        start, cpu = len(browser.evaluate("window.frameTimes")), browser_cpu_seconds(browser)
+        start, cpu = len(frame_list(browser, "frameTimes")), browser_cpu_seconds(browser)
         time.sleep(SECONDS)
         cpu = browser_cpu_seconds(browser) - cpu
-        times = browser.evaluate("window.frameTimes")[start:]
+        times = frame_list(browser, "frameTimes")[start:]
         result = {
             "first": shown, "frames": len(times) - 1, "span": (times[-1] - times[0]) / 1000 if times else 0,
-            "gaps": [b - a for a, b in zip(times, times[1:])], "work": browser.evaluate("window.frameWork")[start:],
+            "gaps": [b - a for a, b in zip(times, times[1:])], "work": frame_list(browser, "frameWork")[start:],
             "cpu": cpu, "buffer": browser.evaluate("(c => c && c.width + 'x' + c.height)"
                                                    "(document.getElementById('canvas'))"),
             "errors": browser.errors()}
@@ -119,21 +121,26 @@ def measure(url, scale, profile=False):
         browser.close()
 
 
+def frame_list(browser, name):
+    """One of FRAME_CLOCK's lists; empty where the page is gone."""
+    return browser.evaluate(f"window.{name}") or []
+
+
 def sample(browser):
     """(function, place, ms per frame of its own time) from the page's sampling profiler, busiest first."""
     browser.call("Profiler.enable")
     browser.call("Profiler.setSamplingInterval", interval=200)  # microseconds
-    count = len(browser.evaluate("window.frameTimes"))
+    count = len(frame_list(browser, "frameTimes"))
     browser.call("Profiler.start")
     time.sleep(PROFILE_SECONDS)
     profile = browser.call("Profiler.stop", timeout=60)["profile"]
-    frames = max(1, len(browser.evaluate("window.frameTimes")) - count)
+    frames = max(1, len(frame_list(browser, "frameTimes")) - count)
     nodes = {node["id"]: node["callFrame"] for node in profile["nodes"]}
     own = {}
     for node, delta in zip(profile["samples"], profile["timeDeltas"]):
         frame = nodes[node]
         name = frame["functionName"] or "(anonymous)"
-        place = f"{os.path.basename(frame['url'])}:{frame['lineNumber'] + 1}" if frame["url"] else ""
+        place = f"{posixpath.basename(urlsplit(frame['url']).path)}:{frame['lineNumber'] + 1}" if frame["url"] else ""
         own[(name, place)] = own.get((name, place), 0) + delta / 1000
     return sorted(((name, place, ms / frames) for (name, place), ms in own.items()), key=lambda x: -x[2])
 
