@@ -55,6 +55,10 @@ if(OLVO_BUILD_TESTS)
            COMMAND ${OLVO_WEB_PYTHON} tests/e2e/web_frames.py ${OLVO_WEB_SITE_DIR} ${OLVO_DESKTOP_FRAMES}
                    ${CMAKE_BINARY_DIR}/frames
            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
-  set_tests_properties(EndToEnd.WebInHeadlessChromium Web.FramesMatchDesktop PROPERTIES
+  # The page itself: loading and failed downloads, the key buttons, the wake lock, keys while a box is up.
+  add_test(NAME Web.PageAsVisitorsMeetIt
+           COMMAND ${OLVO_WEB_PYTHON} tests/e2e/web_page_checks.py ${OLVO_WEB_SITE_DIR} ${CMAKE_BINARY_DIR}/page
+           WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+  set_tests_properties(EndToEnd.WebInHeadlessChromium Web.FramesMatchDesktop Web.PageAsVisitorsMeetIt PROPERTIES
                        TIMEOUT 600 LABELS e2e RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
 endif()

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Serves the web build (a static folder) on 127.0.0.1 until Ctrl-C; prints its address first.
 
-usage: serve_web.py [--port N] [--forbid-fullscreen] [--quiet] FOLDER
+usage: serve_web.py [--port N] [--forbid-fullscreen] [--missing NAME]... [--quiet] FOLDER
 The port is N (default 8000), or a free one when N is taken. --forbid-fullscreen sends the header that forbids
-the page the browser's fullscreen, as a site may.
+the page the browser's fullscreen, as a site may. --missing answers 404 for that file, as a site published
+without it would, to see how the page says so.
 """
 import argparse
 import functools
@@ -15,6 +16,13 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".wasm": "application/wasm"}
     forbid_fullscreen = False
     quiet = False
+    missing = ()  # file names answered 404 (the set may change while serving)
+
+    def send_head(self):
+        if self.path.split("?")[0].rsplit("/", 1)[-1] in self.missing:
+            self.send_error(404)
+            return None
+        return super().send_head()
 
     def end_headers(self):
         # Always fresh: a rebuilt program must not meet a cached page or package.
@@ -37,9 +45,10 @@ class Server(http.server.ThreadingHTTPServer):
             super().handle_error(request, client_address)
 
 
-def open_server(folder, port, forbid_fullscreen=False, quiet=False):
+def open_server(folder, port, forbid_fullscreen=False, quiet=False, missing=()):
     """An HTTP server for folder on port, or on a free port when that one is taken."""
-    handler = type("SiteHandler", (Handler,), {"forbid_fullscreen": forbid_fullscreen, "quiet": quiet})
+    handler = type("SiteHandler", (Handler,), {"forbid_fullscreen": forbid_fullscreen, "quiet": quiet,
+                                               "missing": missing})
     handler = functools.partial(handler, directory=folder)
     try:
         return Server(("127.0.0.1", port), handler)
@@ -52,9 +61,10 @@ def main():
     parser.add_argument("folder")
     parser.add_argument("--port", type=int, default=8000)
     parser.add_argument("--forbid-fullscreen", action="store_true")
+    parser.add_argument("--missing", action="append", default=[])
     parser.add_argument("--quiet", action="store_true")
     args = parser.parse_args()
-    server = open_server(args.folder, args.port, args.forbid_fullscreen, args.quiet)
+    server = open_server(args.folder, args.port, args.forbid_fullscreen, args.quiet, set(args.missing))
     print(f"http://127.0.0.1:{server.server_address[1]}/", flush=True)
     try:
         server.serve_forever()

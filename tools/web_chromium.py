@@ -15,8 +15,9 @@ import urllib.request
 import zlib
 
 BROWSER = "/usr/lib/chromium/chromium"  # the /usr/bin wrapper complains about /dev/shm in containers
-# DevTools key fields: key, code, Windows virtual-key code.
-KEYS = {"Escape": ("Escape", "Escape", 27), "F1": ("F1", "F1", 112), "L": ("l", "KeyL", 76)}
+# DevTools key fields: key, code, Windows virtual-key code, and the text a key types (which activates a button).
+KEYS = {"Escape": ("Escape", "Escape", 27, ""), "F1": ("F1", "F1", 112, ""), "L": ("l", "KeyL", 76, ""),
+        "Enter": ("Enter", "Enter", 13, "\r"), "Tab": ("Tab", "Tab", 9, "")}
 
 
 def missing():
@@ -117,15 +118,21 @@ class Chromium:
         return None if "exceptionDetails" in result else result["result"].get("value")
 
     def key(self, name, down):
-        key, code, virtual = KEYS[name]
-        self.call("Input.dispatchKeyEvent", type="rawKeyDown" if down else "keyUp", key=key, code=code,
-                  windowsVirtualKeyCode=virtual, nativeVirtualKeyCode=virtual)
+        key, code, virtual, text = KEYS[name]
+        kind = ("keyDown" if text else "rawKeyDown") if down else "keyUp"
+        self.call("Input.dispatchKeyEvent", type=kind, key=key, code=code, windowsVirtualKeyCode=virtual,
+                  nativeVirtualKeyCode=virtual, **({"text": text} if down and text else {}))
 
     def press(self, name, hold=0.1):
         """A trusted key press held across a few animation frames."""
         self.key(name, True)
         time.sleep(hold)
         self.key(name, False)
+
+    def pointer(self, x, y, down):
+        """A trusted press or release of the left mouse button at (x, y) in the page: a user gesture."""
+        self.call("Input.dispatchMouseEvent", type="mousePressed" if down else "mouseReleased", x=x, y=y,
+                  button="left", buttons=1 if down else 0, clickCount=1)
 
     def png(self, geometry):
         """The region (width, height, x, y) of the page as shown, as PNG bytes."""

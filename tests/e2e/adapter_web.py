@@ -13,9 +13,10 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 import serve_web  # noqa: E402
 import web_chromium  # noqa: E402
 
-# Run before the page's own scripts: once the packed pictures are unpacked, and before the program starts, they
-# are removed, as from a site published without them.
-NO_PICTURES = """
+# Run before the page's own scripts: once the packed pictures are unpacked, and before the program starts, the
+# named ones (all of them and data/ itself when none is named) are removed, as from a site published without them.
+REMOVE_PICTURES = """
+const named = %s;
 let module;
 Object.defineProperty(window, 'Module', {configurable: true, get: () => module, set: (value) => {
   module = value;
@@ -23,12 +24,15 @@ Object.defineProperty(window, 'Module', {configurable: true, get: () => module, 
   value.picturesRemoved = true;
   const initialized = value.onRuntimeInitialized;
   value.onRuntimeInitialized = () => {
-    for (const name of FS.readdir('/data')) if (name != '.' && name != '..') FS.unlink('/data/' + name);
-    FS.rmdir('/data');
+    for (const name of FS.readdir('/data')) {
+      if (name != '.' && name != '..' && (!named.length || named.includes(name))) FS.unlink('/data/' + name);
+    }
+    if (!named.length) FS.rmdir('/data');
     if (initialized) initialized();
   };
 }});
 """
+NO_PICTURES = REMOVE_PICTURES % "[]"
 
 # The picture's rectangle in the page: the canvas's box, less the bars fullscreen puts around the scaled picture.
 WINDOW = """(() => {
@@ -69,14 +73,16 @@ class Adapter:
         built = os.path.exists(os.path.join(self.site, "olvo-gl.js"))
         return web_chromium.missing() + ([] if built else [f"the web build in {self.site}"])
 
-    def start(self, display, pictures=True):
+    def start(self, display, pictures=True, missing=(), before_load=None, query=""):
+        """missing: file names the server answers 404 (a set the caller may change); before_load: script run
+        before the page's own; query: added to the page's address for the first load."""
         # Only the fullscreen_mode page may go fullscreen: elsewhere the server forbids it, as a site may.
-        self.server = serve_web.open_server(self.site, 0, display != "fullscreen_mode", quiet=True)
+        self.server = serve_web.open_server(self.site, 0, display != "fullscreen_mode", quiet=True, missing=missing)
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
-        url = f"http://127.0.0.1:{self.server.server_address[1]}/"
+        self.url = f"http://127.0.0.1:{self.server.server_address[1]}/"
         flags = ["--disable-webgl"] if display == "no_gl" else []
-        self.browser = web_chromium.Chromium(url, flags, screen=(800, 656),
-                                            before_load=None if pictures else NO_PICTURES)
+        self.browser = web_chromium.Chromium(self.url + query, flags, screen=(800, 656),
+                                            before_load=before_load or (None if pictures else NO_PICTURES))
 
     def window(self):
         return tuple(self.browser.evaluate(WINDOW) or ()) or None
@@ -93,7 +99,7 @@ class Adapter:
     def grab(self, geometry):
         return self.browser.grab(geometry)
 
-    def press(self, key):
+    def press(self, key, until=None):  # a page takes a key event whole: no slow frame loses it
         self.browser.press(key)
 
     def wait_box(self, seconds):
