@@ -29,7 +29,8 @@ inline bool ClaimsTooManyPixels(const std::uint8_t* data, std::size_t size) {
         if (height < 0) height = -height;
     }
     const std::int64_t pixels = width * height;
-    // 64 pixels a byte covers every uncompressed layout (1 bit a pixel is 8) and ordinary run-length data.
-    const std::int64_t bound = std::min<std::int64_t>(std::int64_t{1} << 22, 4096 + 64 * std::int64_t(size));
+    // 32 pixels a byte covers every uncompressed layout (1 bit a pixel is 8) and ordinary run-length data; past
+    // 512 x 512 pixels a run costs milliseconds and finds nothing a smaller picture wouldn't.
+    const std::int64_t bound = std::min<std::int64_t>(std::int64_t{1} << 18, 1024 + 32 * std::int64_t(size));
     return pixels > bound && pixels <= MaxBitmapPixels;
 }

@@ -2,7 +2,7 @@
 # run_fuzz.sh [SECONDS] [RUNS] -- fuzzes each target built with the fuzz preset (the decoder alone, then a colour
 # picture and its mask through composition) for SECONDS (default 600) or RUNS runs, whichever ends first, and
 # prints each target's runs, runs per second and coverage. The build folder is OLVO_FUZZ_BUILD (default
-# build/fuzz). Seeds come from the BMP suite beside the project when it is there, and from data/. Crashes are
+# build/fuzz); OLVO_FUZZ_TARGETS picks targets (default "decoder compose"). Seeds come from the BMP suite beside the project when it is there, and from data/. Crashes are
 # written to BUILD/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,17 +28,19 @@ def seed(name, mode, colour, mask):
     path = os.path.join(out, name)
     if not os.path.exists(path):
         open(path, "wb").write(bytes([mode, len(colour) & 255, len(colour) >> 8]) + colour + mask)
-seed("tinted-light", 1, b"", open(tinted, "rb").read())
 if os.path.isdir(suite):
     pictures = sorted(f for f in os.listdir(suite) if os.path.getsize(os.path.join(suite, f)) < 20000)
     for a, b in zip(pictures, pictures[1:] + pictures[:1]):
         colour = open(os.path.join(suite, a), "rb").read()
         seed("same-" + a, 0, colour, colour)
         seed("pair-" + a + "-" + b, 0, colour, open(os.path.join(suite, b), "rb").read())
+        seed("tinted-" + a, 1, b"", colour)
+else:
+    seed("tinted-light", 1, b"", open(tinted, "rb").read())
 PY
 
 status=0
-for target in decoder compose; do
+for target in ${OLVO_FUZZ_TARGETS:-decoder compose}; do
     log=$build/last_run_$target.log
     started=$SECONDS
     nice "$build/fuzz/fuzz_$target" "$build/corpus/$target" -max_total_time="$seconds" -runs="$runs" \
