@@ -1,7 +1,6 @@
 // test_twist_mesh.cpp -- the twisted sprite grid: shared corners, angles, and what reaches OpenGL.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
