@@ -2,6 +2,8 @@
 // display modes, the cursor and message boxes. Owns the process entry point.
 #define SDL_MAIN_HANDLED
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -234,7 +236,16 @@ HWND PlatformCreateWindowEx(DWORD, LPCSTR className, LPCSTR title, DWORD style, 
 BOOL PlatformDestroyWindow(HWND window) {
     if (!Sdl2IsWindow(window)) return FALSE;
     if (sdl2.window) {
+        // SDL makes an X colormap for every window it creates and never frees it: without this, every rebuild
+        // would leave one more behind in the X server.
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        XWindowAttributes attributes;
+        bool onX11 = SDL_GetWindowWMInfo(sdl2.window, &info) && info.subsystem == SDL_SYSWM_X11 &&
+                     XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes);
         SDL_DestroyWindow(sdl2.window);
+        if (onX11 && attributes.colormap != DefaultColormapOfScreen(attributes.screen))
+            XFreeColormap(info.info.x11.display, attributes.colormap);
         sdl2.window = nullptr;
         SDL_EnableScreenSaver();
     }

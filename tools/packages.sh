@@ -38,18 +38,19 @@ ensure_i386() {
 
 # The program: its build, Mesa's OpenGL, and X core fonts, without which (and without zenity) SDL can't draw a
 # message box on X11 and every box of the program would become a line on stderr.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libx11-dev libgl-dev libglu1-mesa-dev libegl-dev
                 libgl1-mesa-dri libegl-mesa0 xfonts-base)
-# Unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots), benchmarks and fuzzing.
+# Unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots, what a program holds), benchmarks
+# and fuzzing.
 TEST_PACKAGES=(libgtest-dev libbenchmark-dev libstb-dev python3 clang xvfb xdotool x11-utils
-               x11-xserver-utils imagemagick procps)
+               x11-xserver-utils imagemagick procps libxres1 libxfixes3 libxtst6)
 # The Windows cross-build, its tests under 32-bit Wine and the Wine end-to-end tests' X servers and tools;
 # call ensure_i386 first. Installed without recommends, so Wine's 32-bit GL and X libraries are named here.
 WINDOWS_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 libgl1:i386 libglx-mesa0:i386
                   libgl1-mesa-dri:i386 libxrandr2:i386 libxrender1:i386 libxi6:i386 libxxf86vm1:i386
                   libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxcomposite1:i386 fonts-wine
                   xvfb xdotool x11-utils x11-xserver-utils imagemagick xserver-xorg-core
-                  xserver-xorg-video-dummy python3)
+                  xserver-xorg-video-dummy python3 libxres1 libxfixes3 libxtst6)
 # The program for the browser (emscripten; ./run.sh web) and its tests in headless Chromium, driven from
 # Debian's python3 over the DevTools protocol.
 WEB_PACKAGES=(cmake ninja-build emscripten python3)

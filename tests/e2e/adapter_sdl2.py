@@ -2,7 +2,6 @@
 with the caption as the X window's title; the text isn't readable from outside, so only captions are checked."""
 import os
 import shutil
-import subprocess
 
 from x11 import X11Adapter
 
@@ -28,15 +27,3 @@ class Adapter(X11Adapter):
 
     def box_text(self, caption):
         return None
-
-    def wait_box(self, seconds):
-        found = super().wait_box(seconds)
-        children = subprocess.run(["pgrep", "-P", str(self.process.pid)], capture_output=True, text=True).stdout
-        self.box_process = children.split()[0] if children.split() else None
-        return found
-
-    # The next box may reuse the last one's window id: a box is answered when the process showing it ends.
-    def box_gone(self):
-        if self.box_process:
-            return not os.path.exists(f"/proc/{self.box_process}")
-        return super().box_gone()

@@ -13,7 +13,6 @@ class Adapter(X11Adapter):
     escape_exit_code = 27  # the loop's last message is the WM_CHAR that translating the Escape key-down posted
     no_gl_text = "Can't Find A Suitable PixelFormat."
     tools = X11Adapter.tools + ["wine", "wineserver", "Xorg"]
-    focus_for_keys = True
     answer_keys = {"ok": "Return", "yes": "y", "no": "n"}
     prefix_ready = False
 

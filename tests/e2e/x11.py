@@ -1,6 +1,7 @@
 """The X11 half of the SDL2 and Wine adapters: a private X server, the program in its own process group,
-windows found by title, keys held long enough for a loop that drains its messages first, screenshots, and
-message boxes found by caption in the window tree."""
+windows found by title, keys held until their effect shows (a loop that drains its messages first would miss a
+quick tap), screenshots, message boxes found by caption and owner in the window tree, the pointer's image and what
+the program holds."""
 import contextlib
 import ctypes
 import os
@@ -9,8 +10,9 @@ import shutil
 import signal
 import subprocess
 import tempfile
-import time
+import threading
 
+import footprint
 from driver import Failure, ROOT, TITLE, wait_for
 
 CAPTIONS = ("Error", "ERROR", "SHUTDOWN ERROR", "Olvo GL")
@@ -18,8 +20,7 @@ CAPTIONS = ("Error", "ERROR", "SHUTDOWN ERROR", "Olvo GL")
 
 class X11Adapter:
     tools = ["Xvfb", "xdotool", "xwininfo", "xrandr", "import"]
-    features = {"close", "fullscreen_granted", "no_gl"}
-    focus_for_keys = False  # True: keys go through the X server to the focused window, not to a named one
+    features = {"close", "fullscreen_granted", "no_gl", "screen_position", "pointer", "footprint"}
     answer_keys = {"ok": "Return", "yes": "Return", "no": "Escape"}
 
     def __init__(self, program):
@@ -27,7 +28,7 @@ class X11Adapter:
         # Made by each start, removed by each stop.
         self.work = os.path.join(tempfile.gettempdir(), f"olvo-e2e-{os.getpid()}")
         self.env = dict(os.environ, MESA_SHADER_CACHE_DISABLE="true")
-        self.x = self.process = self.box = None
+        self.x = self.process = self.box = self.answered = None
 
     def missing(self):
         return [tool for tool in self.tools if not shutil.which(tool)] + (
@@ -45,6 +46,7 @@ class X11Adapter:
                                       pass_fds=[display.fileno()], stdout=log, stderr=log, start_new_session=True)
         number = wait_for(15, lambda: (text := open(path).read()).endswith("\n") and text, f"{command[0]} running")
         self.env["DISPLAY"] = ":" + number.strip()
+        self.run("xset", "r", "off")  # a key held until its effect shows must not repeat
 
     def start_program(self, command, pictures):
         cwd = ROOT
@@ -61,7 +63,7 @@ class X11Adapter:
             with contextlib.suppress(ProcessLookupError):
                 os.killpg(process.pid, signal.SIGKILL)
             process.wait()
-        self.x = self.process = self.box = None
+        self.x = self.process = self.box = self.answered = None
         path = os.path.join(self.work, "output")
         log = open(path, errors="replace").read() if os.path.exists(path) else ""
         shutil.rmtree(self.work, ignore_errors=True)
@@ -111,34 +113,47 @@ class X11Adapter:
     def focus(self, window):
         wait_for(5, lambda: self.run("xdotool", "windowfocus", "--sync", window).returncode == 0, "the focus")
 
-    def press(self, key):
+    def press(self, key, until, seconds=20):
         window = wait_for(10, self.main_window, "a window for the key")
-        target = ["--window", window]
-        if self.focus_for_keys:
-            self.focus(window)
-            target = []
-        self.run("xdotool", "keydown", *target, key)
-        time.sleep(0.15)
-        # A key that ended the window is released at the server: left down, it would repeat into the next one.
-        if self.run("xdotool", "keyup", *target, key).returncode != 0:
-            self.run("xdotool", "keyup", key)
+        self.focus(window)
+        done = threading.Event()
+        holder = threading.Thread(target=footprint.hold_key, args=(self.env["DISPLAY"], int(window), key, done))
+        holder.start()
+        try:
+            wait_for(seconds, until, f"what {key} does")
+        finally:
+            done.set()
+            holder.join()
 
+    def pointer_shown(self):
+        width, height, x, y = wait_for(10, self.window, "a window to point at")
+        self.run("xdotool", "mousemove", str(x + width // 2), str(y + height // 2))
+        return footprint.pointer_shown(self.env["DISPLAY"])
+
+    def footprint(self):
+        return footprint.footprint(self.process.pid, self.env["DISPLAY"])
+
+    # Boxes by caption, each with the process that shows it: a box that reuses an answered box's window id is
+    # still a new box, and an answered box's window that lingers is not.
     def boxes(self):
         tree = self.run("xwininfo", "-root", "-tree").stdout
-        return [(window, name) for window, name in re.findall(r'^\s+(0x[0-9a-f]+) "(.*)": \(', tree, re.M)
-                if name in CAPTIONS]
+        return [(window, name, footprint.window_pid(self.env["DISPLAY"], window))
+                for window, name in re.findall(r'^\s+(0x[0-9a-f]+) "(.*)": \(', tree, re.M) if name in CAPTIONS]
+
+    def box_showing(self):
+        return any(box[::2] != self.answered for box in self.boxes())
 
     def wait_box(self, seconds):
-        self.box, caption = wait_for(seconds, lambda: next(iter(self.boxes()), None), "a message box")
-        time.sleep(0.3)  # mapped and drawn before it is answered
+        def fresh():  # mapped, so a key sent to it is taken
+            return next((box for box in self.boxes() if box[::2] != self.answered and
+                         "IsViewable" in self.run("xwininfo", "-id", box[0]).stdout), None)
+        self.box, caption, self.box_owner = wait_for(seconds, fresh, "a message box")
         return caption, self.box_text(caption)
-
-    def box_gone(self):
-        return self.run("xwininfo", "-id", self.box).returncode != 0
 
     def answer(self, button):
         self.send_answer(self.answer_keys[button])
-        wait_for(10, self.box_gone, "the box answered")
+        self.answered = (self.box, self.box_owner)
+        wait_for(10, lambda: all(box[::2] != self.answered for box in self.boxes()), "the box answered")
 
     def send_answer(self, key):
         self.run("xdotool", "key", "--window", self.box, key)
