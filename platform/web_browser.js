@@ -91,7 +91,10 @@ mergeInto(LibraryManager.library, {
     GL.textures[name] = texture;
   },
 
+  // Looked at before every frame: a browser may change the ratio without an event the page hears.
+  WebDrawingBufferSize__deps: ['$WebFitCanvas'],
   WebDrawingBufferSize: function(width, height) {
+    WebFitCanvas();
     var canvas = document.getElementById('canvas');
     HEAP32[width >> 2] = canvas ? canvas.width : 0;
     HEAP32[height >> 2] = canvas ? canvas.height : 0;
@@ -121,8 +124,10 @@ mergeInto(LibraryManager.library, {
       width *= scale;
       height *= scale;
     }
-    canvas.style.width = width + 'px';
-    canvas.style.height = height + 'px';
+    if (canvas.style.width != width + 'px' || canvas.style.height != height + 'px') {
+      canvas.style.width = width + 'px';
+      canvas.style.height = height + 'px';
+    }
     // Setting a size, even the same one, clears the drawing.
     var bufferWidth = Math.max(1, Math.round(width * devicePixelRatio));
     var bufferHeight = Math.max(1, Math.round(height * devicePixelRatio));

@@ -4,12 +4,18 @@
 usage: web_frames.py SITE OLVO_FRAMES [OUTDIR]   (from the repository root; OUTDIR keeps the browser's frames)
 
 Frames: the page's animation frames are handed out one at a time, so the browser's frame N is the Nth scene
-drawn; it must match olvo-frames' frame N (Mesa) within TOLERANCE, before and after an F1 rebuild (refused
-fullscreen, answered Yes), which must have made a new canvas. The page logs no error on the way.
-Fullscreen on a wide screen: the picture keeps its proportions, fills the height, and bars fill the rest.
+drawn; it must match olvo-frames' frame N (Mesa) within TOLERANCE: in the window and after F1 to fullscreen
+(a new canvas), and after the context is lost, restored or not, in either mode: drawing again within 2 s, in the
+same mode, with no box. With a picture missing and the context lost while the textures load, the frames match
+olvo-frames' with the same picture missing. On a high-DPI screen (device pixel ratio 1.5, then 2) the drawing
+buffer has the screen's pixels and the picture fills it, with sharper edges than the same picture drawn at
+800 x 600 and scaled up. Fullscreen on a wide screen: the picture keeps its proportions, fills the height at the
+screen's resolution, and bars fill the rest. The page logs no error on the way.
 Exit 77 (skip) when the desktop renderer isn't built; 1, naming them, when the browser tools are missing.
 """
+import base64
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -24,17 +30,49 @@ from adapter_web import ANSWER, BOX, WINDOW  # noqa: E402
 # Both are software rasterisers that differ in texture filtering precision and edge rules, so pixels differ by
 # a few levels along sharp texture detail. The neighbouring frame is ~5 (mean) and ~120 (worst 1%) away.
 TOLERANCE = {"mean": 1.0, "worst 1%": 16}
+MISSING = "merolan.bmp"  # the twisted sprite's picture: its layer draws white
 # Animation frames are requested into a queue and run only when the test says: frameUntil(n) runs the next one
-# while fewer than n were drawn (in one step, so no frame comes between the count and the run).
+# while fewer than n scenes were drawn (in one step, so no frame comes between the count and the run). A frame
+# is a request after drawing, so the frames a lost context waits through don't count.
 STEPPER = """
 const pending = [];
+let drew = false;
 window.framesDrawn = 0;
-window.requestAnimationFrame = (callback) => { pending.push(callback); return ++window.framesDrawn; };
+for (const name of ['drawArrays', 'drawElements']) {
+  const draw = WebGLRenderingContext.prototype[name];
+  WebGLRenderingContext.prototype[name] = function(...args) { drew = true; return draw.apply(this, args); };
+}
+window.requestAnimationFrame = (callback) => {
+  pending.push(callback);
+  window.framesDrawn += drew;
+  drew = false;
+  return pending.length;
+};
 window.frameUntil = (frame) => {
   if (window.framesDrawn < frame && pending.length) pending.shift()(performance.now());
   return window.framesDrawn >= frame;
 };
 """
+# Before main, one picture goes; the third texture upload (the first two: the layer's white, the starfield)
+# loses the context, which isn't restored.
+MISSING_AND_LOST_IN_LOAD = """
+let module;
+Object.defineProperty(window, 'Module', {configurable: true, get: () => module, set: (value) => {
+  if (value === module) return;  // the program's script sets it again
+  module = value;
+  const initialized = value.onRuntimeInitialized;
+  value.onRuntimeInitialized = () => { FS.unlink('/data/%s'); if (initialized) initialized(); };
+}});
+const upload = WebGLRenderingContext.prototype.texImage2D;
+let uploads = 0;
+WebGLRenderingContext.prototype.texImage2D = function(...args) {
+  if (++uploads == 3) (window.lostCanvas = this.canvas).getContext('webgl')
+      .getExtension('WEBGL_lose_context').loseContext();
+  return upload.apply(this, args);
+};
+""" % MISSING
+CANVAS = "document.getElementById('canvas')"
+LEFT_EDGE = (120, 300, 0, 0)  # a strip of the picture across the starfield's turned left edge
 
 
 def until(seconds, probe, what):
@@ -56,6 +94,35 @@ def difference(first, second):
     return {"mean": sum(abs(x - y) for x, y in zip(a, b)) / len(a), "worst 1%": pixels[len(pixels) * 99 // 100]}
 
 
+def edge_sharpness(grab):
+    """The mean over rows of the largest step between neighbouring pixels: a picture scaled up spreads each
+    edge over more pixels, in smaller steps."""
+    width, height, rgb = grab
+    steps = [max(sum(abs(row[i + c] - row[i + 3 + c]) for c in range(3)) for i in range(0, 3 * width - 3, 3))
+             for row in (rgb[3 * width * y:3 * width * (y + 1)] for y in range(height))]
+    return sum(steps) / height
+
+
+def scaled_up(grab, region, ratio):
+    """A region (width, height, x, y) of a picture, scaled up by ratio with bilinear filtering, as a browser
+    scales a canvas whose drawing buffer is smaller than its place on the screen."""
+    width, _, rgb = grab
+    w, h, x0, y0 = region
+    out = bytearray()
+    for y in range(round(h * ratio)):
+        sy = min(max((y + 0.5) / ratio - 0.5, 0), h - 1.001) + y0
+        fy = sy - int(sy)
+        for x in range(round(w * ratio)):
+            sx = min(max((x + 0.5) / ratio - 0.5, 0), w - 1.001) + x0
+            fx = sx - int(sx)
+            at = 3 * (int(sy) * width + int(sx))
+            for c in range(at, at + 3):
+                top = rgb[c] * (1 - fx) + rgb[c + 3] * fx
+                bottom = rgb[c + 3 * width] * (1 - fx) + rgb[c + 3 * width + 3] * fx
+                out.append(round(top * (1 - fy) + bottom * fy))
+    return round(w * ratio), round(h * ratio), bytes(out)
+
+
 def open_page(site, forbid_fullscreen, **browser):
     server = serve_web.open_server(site, 0, forbid_fullscreen, quiet=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -63,42 +130,111 @@ def open_page(site, forbid_fullscreen, **browser):
     return server, web_chromium.Chromium(url, **browser)
 
 
-def frames_match_desktop(site, desktop, outdir):
-    server, browser = open_page(site, True, before_load=STEPPER)
-
-    def check(frame):
+def checker(browser, desktop, outdir):
+    """check(frame): steps the page to frame and compares its picture with the desktop's, grabbed at 800 x 600
+    (scaled down by the browser where the screen has more pixels)."""
+    def check(frame, ratio=1):
         until(20, lambda: browser.evaluate(f"frameUntil({frame})"), f"frame {frame}")
         assert browser.evaluate("framesDrawn") == frame, f"frame {frame} went by unseen"
-        png = browser.png(browser.evaluate(WINDOW))
+        w, h, x, y = browser.evaluate(WINDOW)
+        shot = browser.call("Page.captureScreenshot", 30, format="png", fromSurface=True,
+                            clip={"x": x, "y": y, "width": w, "height": h, "scale": 1 / ratio})
+        png = base64.b64decode(shot["data"])
         if outdir:
             open(os.path.join(outdir, f"browser-{frame:04d}.png"), "wb").write(png)
-        wanted = web_chromium.png_rgb(open(os.path.join(desktop, f"frame-{frame:04d}.png"), "rb").read())
-        found = difference(web_chromium.png_rgb(png), wanted)
+        wanted = os.path.join(desktop, f"frame-{frame:04d}.png")
+        found = difference(web_chromium.png_rgb(png), web_chromium.png_rgb(open(wanted, "rb").read()))
         print(f"frame {frame}: " + ", ".join(f"{k} {v:.2f}" for k, v in found.items()), flush=True)
         assert all(found[k] <= TOLERANCE[k] for k in TOLERANCE), f"frame {frame} differs beyond {TOLERANCE}"
+    return check
 
+
+def lose_context(browser, check, frame, restore):
+    """Loses the page's context after the last frame; the scene must draw frame within 2 s, in the same mode,
+    on the same canvas when the browser restored the context and on a new one when it didn't."""
+    mode = browser.evaluate("!!document.fullscreenElement")
+    browser.evaluate(f"window.lostCanvas = {CANVAS}; "
+                     "(window.lost = lostCanvas.getContext('webgl').getExtension('WEBGL_lose_context')).loseContext()")
+    started = time.monotonic()
+    if restore:
+        browser.evaluate("frameUntil(Infinity)")  # a frame without a context
+        browser.evaluate("lost.restoreContext()")
+    until(2, lambda: browser.evaluate(f"frameUntil({frame})"), "the scene again after a lost context")
+    print(f"context lost, {'restored' if restore else 'not restored'}: drawing again after "
+          f"{time.monotonic() - started:.2f} s")
+    assert browser.evaluate("!!document.fullscreenElement") == mode, "the mode changed"
+    assert browser.evaluate(f"{CANVAS} === lostCanvas") == restore, "the lost canvas kept or replaced wrongly"
+    assert not browser.evaluate(BOX), browser.evaluate(BOX)
+    check(frame)
+
+
+def frames_match_desktop(site, desktop, outdir):
+    server, browser = open_page(site, False, screen=(800, 656), before_load=STEPPER)
+    check = checker(browser, desktop, outdir)
     try:
         check(1)
         check(10)
-        browser.evaluate("window.firstCanvas = document.getElementById('canvas')")
+        lose_context(browser, check, 11, restore=False)
+        lose_context(browser, check, 12, restore=True)
+        browser.evaluate(f"window.firstCanvas = {CANVAS}")
         browser.press("F1")
-        until(10, lambda: browser.evaluate(BOX) or browser.evaluate("frameUntil(Infinity)"), "the question")
-        assert browser.evaluate(ANSWER % "yes"), "no Yes button"
-        assert browser.evaluate("document.getElementById('canvas') !== firstCanvas"), "F1 kept the canvas"
+        # The program acts on the key after the swap of the frame that took it in.
+        until(10, lambda: browser.evaluate(f"frameUntil(14) && !!document.fullscreenElement && "
+                                           f"{CANVAS} !== firstCanvas"), "fullscreen on a new canvas")
         check(40)
+        lose_context(browser, check, 41, restore=True)
+        lose_context(browser, check, 42, restore=False)
         assert not browser.errors(), browser.errors()
-        if outdir:  # the page as a visitor sees it: the captioned window and the keys line
-            page = "(() => { const w = document.getElementById('window').getBoundingClientRect(), " \
-                   "k = document.getElementById('keys').getBoundingClientRect(); " \
-                   "return [w.right + w.x, k.bottom + w.x, 0, 0].map(Math.ceil); })()"
-            open(os.path.join(outdir, "browser-page.png"), "wb").write(browser.png(browser.evaluate(page)))
+    finally:
+        browser.close()
+        server.shutdown()
+
+
+def missing_picture_matches_desktop(site, desktop, outdir):
+    server, browser = open_page(site, True, before_load=STEPPER + MISSING_AND_LOST_IN_LOAD)
+    try:
+        box = until(20, lambda: browser.evaluate(BOX), "the missing picture's box")
+        assert box[1].strip() == f"Failed to open DIB file data/{MISSING}.", box
+        assert browser.evaluate(ANSWER % "ok"), "no OK button"
+        checker(browser, desktop, outdir)(2)
+        assert browser.evaluate(f"window.lostCanvas && {CANVAS} !== lostCanvas"), "no context was lost in loading"
+        assert not browser.errors(), browser.errors()
+    finally:
+        browser.close()
+        server.shutdown()
+
+
+def sharp_on_high_dpi(site, desktop, outdir):
+    server, browser = open_page(site, True, flags=["--force-device-scale-factor=1.5"], before_load=STEPPER)
+    check = checker(browser, desktop, outdir)
+    try:
+        for ratio, frame in ((1.5, 10), (2, 12)):
+            if ratio == 2:  # as when the browser zooms: a new ratio and a new size in CSS pixels
+                width, height = browser.evaluate("[innerWidth, innerHeight]")
+                browser.call("Emulation.setDeviceMetricsOverride", width=width - 20, height=height - 20,
+                             deviceScaleFactor=2, mobile=False)
+            check(frame, ratio=ratio)
+            buffer = browser.evaluate(f"[{CANVAS}.width, {CANVAS}.height, "
+                                      f"...{CANVAS}.getContext('webgl').getParameter(0x0BA2)]")  # GL_VIEWPORT
+            assert buffer == [800 * ratio, 600 * ratio, 0, 0, 800 * ratio, 600 * ratio], buffer
+            x, y = browser.evaluate(WINDOW)[2:]
+            strip = (LEFT_EDGE[0], LEFT_EDGE[1], x + LEFT_EDGE[2], y + LEFT_EDGE[3])
+            if outdir:
+                open(os.path.join(outdir, f"browser-ratio-{ratio}.png"), "wb").write(
+                    browser.png(browser.evaluate(WINDOW)))
+            sharp = edge_sharpness(browser.grab(strip))
+            desktop_frame = web_chromium.png_rgb(open(os.path.join(desktop, f"frame-{frame:04d}.png"), "rb").read())
+            blurred = edge_sharpness(scaled_up(desktop_frame, LEFT_EDGE, ratio))
+            print(f"device pixel ratio {ratio}: edges {sharp:.1f}, scaled up from 800 x 600 {blurred:.1f}")
+            assert sharp > 1.1 * blurred, "the picture is no sharper than one scaled up"
+        assert not browser.errors(), browser.errors()
     finally:
         browser.close()
         server.shutdown()
 
 
 def fullscreen_keeps_proportions(site, outdir):
-    server, browser = open_page(site, False, screen=(1280, 720))
+    server, browser = open_page(site, False, screen=(1920, 1080), flags=["--force-device-scale-factor=1.5"])
     try:
         until(20, lambda: browser.evaluate(WINDOW), "the window")
         browser.press("F1")
@@ -106,12 +242,15 @@ def fullscreen_keeps_proportions(site, outdir):
         view_width, view_height = browser.evaluate("[innerWidth, innerHeight]")
         assert (height, y) == (view_height, 0) and abs(width * 3 - height * 4) <= 4, (width, height, x, y)
         assert abs(2 * x + width - view_width) <= 1, f"picture at {x} in a view {view_width} wide"
+        buffer = browser.evaluate(f"[{CANVAS}.width, {CANVAS}.height]")
+        assert abs(buffer[0] - 1.5 * width) <= 1.5 and abs(buffer[1] - 1.5 * height) <= 1.5, buffer
         png = browser.png((view_width, view_height, 0, 0))
         if outdir:
             open(os.path.join(outdir, "browser-fullscreen.png"), "wb").write(png)
         _, _, bar = web_chromium.png_rgb(browser.png((x, view_height, 0, 0)))
         assert max(bar) < 8, "the bars beside the picture aren't black"
-        print(f"fullscreen: picture {width} x {height} at ({x}, {y}) in {view_width} x {view_height}")
+        print(f"fullscreen: picture {width} x {height} at ({x}, {y}) in {view_width} x {view_height}, "
+              f"drawing buffer {buffer[0]} x {buffer[1]}")
     finally:
         browser.close()
         server.shutdown()
@@ -120,7 +259,7 @@ def fullscreen_keeps_proportions(site, outdir):
 def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
-    site, program = sys.argv[1], sys.argv[2]
+    site, program = sys.argv[1], os.path.abspath(sys.argv[2])
     outdir = sys.argv[3] if len(sys.argv) > 3 else None
     if web_chromium.missing():
         print(f"web frames: missing {', '.join(web_chromium.missing())} (tools/packages.sh installs them)")
@@ -131,8 +270,15 @@ def main():
     if outdir:
         os.makedirs(outdir, exist_ok=True)
     with tempfile.TemporaryDirectory() as desktop:
-        subprocess.run([program, desktop, "1", "10", "40"], check=True, stdout=subprocess.DEVNULL, timeout=120)
+        os.makedirs(os.path.join(desktop, "data"))
+        for name in set(os.listdir("data")) - {MISSING}:
+            shutil.copy(os.path.join("data", name), os.path.join(desktop, "data"))
+        run = dict(check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        subprocess.run([program, "missing", "2"], cwd=desktop, **run)
+        subprocess.run([program, desktop, "1", "10", "11", "12", "40", "41", "42"], **run)
         frames_match_desktop(site, desktop, outdir)
+        missing_picture_matches_desktop(site, os.path.join(desktop, "missing"), outdir)
+        sharp_on_high_dpi(site, desktop, outdir)
     fullscreen_keeps_proportions(site, outdir)
     print("web frames: all checks passed")
     return 0
