@@ -29,12 +29,15 @@ struct Sdl2Platform {
     bool popup;                    // a frameless window: fullscreen when a display mode was granted
     bool resizable;
     bool deviceContextHeld;
-    SDL_Window* window;            // made when the pixel format is set: SDL picks the visual then
+    SDL_Window* window;            // made when the pixel format is set (SDL picks the visual then), or for a mode
     SDL_GLContext context;
     bool focused;
+    int glAttributes[11];          // the visual asked for by the last ChoosePixelFormat, in Sdl2GlAttributeNames order
 
-    bool modeGranted;              // a display mode was granted for the next fullscreen window
+    bool modeGranted;              // the display runs in `mode`, switched by a fullscreen window made for it
     SDL_DisplayMode mode;
+    bool modeWindow;               // `window` was made for the mode and awaits the window that will take it
+    int modeWindowAttributes[11];  // glAttributes when that window was made
     int cursorCount;               // ShowCursor's counter: the cursor shows while it is 0 or more
 
     std::deque<MSG> queue;
@@ -63,6 +66,47 @@ bool Sdl2IsDeviceContext(HDC dc) {
 bool Sdl2InitVideo() {
     if (!sdl2.videoReady) sdl2.videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     return sdl2.videoReady;
+}
+
+// SDL makes an X colormap for every window it creates and never frees it: without this, every rebuild would
+// leave one more behind in the X server.
+void Sdl2DestroyWindow(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    XWindowAttributes attributes;
+    bool onX11 = SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 &&
+                 XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes);
+    SDL_DestroyWindow(window);
+    if (onX11 && attributes.colormap != DefaultColormapOfScreen(attributes.screen))
+        XFreeColormap(info.info.x11.display, attributes.colormap);
+}
+
+constexpr SDL_GLattr Sdl2GlAttributeNames[11] = {
+    SDL_GL_DOUBLEBUFFER, SDL_GL_RED_SIZE, SDL_GL_GREEN_SIZE, SDL_GL_BLUE_SIZE, SDL_GL_ALPHA_SIZE, SDL_GL_DEPTH_SIZE,
+    SDL_GL_STENCIL_SIZE, SDL_GL_ACCUM_RED_SIZE, SDL_GL_ACCUM_GREEN_SIZE, SDL_GL_ACCUM_BLUE_SIZE,
+    SDL_GL_ACCUM_ALPHA_SIZE,
+};
+
+// Makes a fullscreen window for the granted mode and shows it, which is when SDL switches the display. The
+// window is kept only when the display then runs in the mode: a mode SDL lists may still be refused.
+bool Sdl2ShowInMode() {
+    SDL_Window* window = SDL_CreateWindow("", 0, 0, sdl2.mode.w, sdl2.mode.h,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_BORDERLESS |
+                                              SDL_WINDOW_HIDDEN);
+    if (!window) return false;
+    SDL_DisplayMode now{};
+    if (SDL_SetWindowDisplayMode(window, &sdl2.mode) == 0) {
+        SDL_ShowWindow(window);
+        SDL_GetCurrentDisplayMode(0, &now);
+    }
+    if (now.w != sdl2.mode.w || now.h != sdl2.mode.h || now.format != sdl2.mode.format) {
+        Sdl2DestroyWindow(window);
+        return false;
+    }
+    sdl2.window = window;
+    sdl2.modeWindow = true;
+    std::memcpy(sdl2.modeWindowAttributes, sdl2.glAttributes, sizeof sdl2.glAttributes);
+    return true;
 }
 
 // Win32 virtual-key codes for the keys the program (and a user) would press.
@@ -185,15 +229,21 @@ BOOL PlatformUnregisterClass(LPCSTR className, HINSTANCE) {
     return TRUE;
 }
 
-// SDL changes the display mode when a fullscreen window is shown, so a granted mode is kept for the window
-// and given back by taking that window out of fullscreen.
+// As on Windows the display is switched here, and a refused mode is told here: SDL switches it only for a
+// fullscreen window being shown, so that window is made now and taken by the next window the program makes.
+// The mode is given back by taking the window out of fullscreen.
 LONG PlatformChangeDisplaySettings(DEVMODEA* mode, DWORD) {
     if (!mode) {
+        if (sdl2.window && sdl2.modeWindow && !sdl2.windowExists) {  // no window came to take it
+            Sdl2DestroyWindow(sdl2.window);
+            sdl2.window = nullptr;
+            sdl2.modeWindow = false;
+        }
         if (sdl2.window) SDL_SetWindowFullscreen(sdl2.window, 0);
         sdl2.modeGranted = false;
         return DISP_CHANGE_SUCCESSFUL;
     }
-    if (!Sdl2InitVideo()) return DISP_CHANGE_FAILED;
+    if (!Sdl2InitVideo() || sdl2.window) return DISP_CHANGE_FAILED;
     // Only exactly the mode asked for will do: SDL's closest-mode search would settle for another.
     const int modes = SDL_GetNumDisplayModes(0);
     for (int i = 0; i < modes; ++i) {
@@ -202,8 +252,8 @@ LONG PlatformChangeDisplaySettings(DEVMODEA* mode, DWORD) {
         if (DWORD(candidate.w) == mode->dmPelsWidth && DWORD(candidate.h) == mode->dmPelsHeight &&
             DWORD(SDL_BYTESPERPIXEL(candidate.format) * 8) == mode->dmBitsPerPel) {
             sdl2.mode = candidate;
-            sdl2.modeGranted = true;
-            return DISP_CHANGE_SUCCESSFUL;
+            sdl2.modeGranted = Sdl2ShowInMode();
+            return sdl2.modeGranted ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_FAILED;
         }
     }
     return DISP_CHANGE_BADMODE;
@@ -236,17 +286,9 @@ HWND PlatformCreateWindowEx(DWORD, LPCSTR className, LPCSTR title, DWORD style, 
 BOOL PlatformDestroyWindow(HWND window) {
     if (!Sdl2IsWindow(window)) return FALSE;
     if (sdl2.window) {
-        // SDL makes an X colormap for every window it creates and never frees it: without this, every rebuild
-        // would leave one more behind in the X server.
-        SDL_SysWMinfo info;
-        SDL_VERSION(&info.version);
-        XWindowAttributes attributes;
-        bool onX11 = SDL_GetWindowWMInfo(sdl2.window, &info) && info.subsystem == SDL_SYSWM_X11 &&
-                     XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes);
-        SDL_DestroyWindow(sdl2.window);
-        if (onX11 && attributes.colormap != DefaultColormapOfScreen(attributes.screen))
-            XFreeColormap(info.info.x11.display, attributes.colormap);
+        Sdl2DestroyWindow(sdl2.window);
         sdl2.window = nullptr;
+        sdl2.modeWindow = false;
         SDL_EnableScreenSaver();
     }
     sdl2.windowExists = false;
@@ -276,37 +318,36 @@ int PlatformChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request) {
     }
     if (SDL_GL_LoadLibrary(nullptr) != 0) return 0;
     const int channelBits = request->cColorBits >= 24 ? 8 : request->cColorBits / 3;
+    const int values[11] = {(request->dwFlags & PFD_DOUBLEBUFFER) ? 1 : 0, channelBits, channelBits, channelBits,
+                            request->cAlphaBits, request->cDepthBits, request->cStencilBits, request->cAccumRedBits,
+                            request->cAccumGreenBits, request->cAccumBlueBits, request->cAccumAlphaBits};
+    std::memcpy(sdl2.glAttributes, values, sizeof values);
     SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (request->dwFlags & PFD_DOUBLEBUFFER) ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channelBits);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channelBits);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channelBits);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, request->cAlphaBits);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, request->cDepthBits);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, request->cStencilBits);
-    SDL_GL_SetAttribute(SDL_GL_ACCUM_RED_SIZE, request->cAccumRedBits);
-    SDL_GL_SetAttribute(SDL_GL_ACCUM_GREEN_SIZE, request->cAccumGreenBits);
-    SDL_GL_SetAttribute(SDL_GL_ACCUM_BLUE_SIZE, request->cAccumBlueBits);
-    SDL_GL_SetAttribute(SDL_GL_ACCUM_ALPHA_SIZE, request->cAccumAlphaBits);
+    for (int i = 0; i < 11; ++i) SDL_GL_SetAttribute(Sdl2GlAttributeNames[i], values[i]);
     // Immediate-mode drawing needs the compatibility profile.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     return 1;
 }
 
-// Makes the SDL window, hidden until ShowWindow: its visual is fixed from here on, as a pixel format is.
+// Makes the SDL window, hidden until ShowWindow, or takes the one made for the display mode: its visual is fixed
+// from here on, as a pixel format is.
 BOOL PlatformSetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
-    if (!Sdl2IsDeviceContext(dc) || format != 1 || sdl2.window) return FALSE;
-    const bool fullscreen = sdl2.popup && sdl2.modeGranted;
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
-    if (sdl2.resizable) flags |= SDL_WINDOW_RESIZABLE;
-    if (sdl2.popup) flags |= SDL_WINDOW_BORDERLESS;
-    sdl2.window = SDL_CreateWindow(sdl2.title.c_str(), 0, 0, sdl2.width, sdl2.height, flags);
-    if (!sdl2.window) return FALSE;
-    if (fullscreen && SDL_SetWindowDisplayMode(sdl2.window, &sdl2.mode) != 0) {
-        SDL_DestroyWindow(sdl2.window);
-        sdl2.window = nullptr;
-        return FALSE;
+    if (!Sdl2IsDeviceContext(dc) || format != 1 || (sdl2.window && !sdl2.modeWindow)) return FALSE;
+    if (sdl2.window) {
+        // Made before this visual was chosen: with another one it is made again, in the mode again.
+        if (std::memcmp(sdl2.modeWindowAttributes, sdl2.glAttributes, sizeof sdl2.glAttributes) != 0) {
+            Sdl2DestroyWindow(sdl2.window);
+            sdl2.window = nullptr;
+            if (!Sdl2ShowInMode()) return FALSE;
+        }
+        sdl2.modeWindow = false;
+        SDL_SetWindowTitle(sdl2.window, sdl2.title.c_str());
+    } else {
+        Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+        if (sdl2.resizable) flags |= SDL_WINDOW_RESIZABLE;
+        if (sdl2.popup) flags |= SDL_WINDOW_BORDERLESS;
+        sdl2.window = SDL_CreateWindow(sdl2.title.c_str(), 0, 0, sdl2.width, sdl2.height, flags);
+        if (!sdl2.window) return FALSE;
     }
     SDL_DisableScreenSaver();
     return TRUE;

@@ -1,15 +1,29 @@
-"""The SDL2 program under Xvfb with Mesa's software OpenGL. SDL draws each message box in a process it forks,
-with the caption as the X window's title; the text isn't readable from outside, so only captions are checked."""
+"""The SDL2 program under Xvfb with Mesa's software OpenGL, with sdl2_hooks.c preloaded. SDL draws each message box
+itself, in a process it forks, with the caption as the X window's title; the hooks log each box's caption and
+text, which no other X client can read. Optionally under openbox; the screen saver's state comes from the
+server's MIT-SCREEN-SAVER extension."""
+import ctypes
 import os
 import shutil
+import subprocess
+import tempfile
 
+from driver import ROOT, wait_for
 from x11 import X11Adapter
+
+
+class SaverInfo(ctypes.Structure):
+    _fields_ = [("window", ctypes.c_ulong), ("state", ctypes.c_int), ("kind", ctypes.c_int),
+                ("til_or_since", ctypes.c_ulong), ("idle", ctypes.c_ulong), ("event_mask", ctypes.c_ulong)]
 
 
 class Adapter(X11Adapter):
     name = "sdl2"
     escape_exit_code = 0
     no_gl_text = "Can't Find A Suitable PixelFormat."
+    tools = X11Adapter.tools + ["cc", "openbox", "xset", "xprop"]
+    features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager"}
+    hooks = None  # the built hooks, in a folder of their own that goes when the driver ends
 
     def missing(self):
         # SDL's own boxes need X core fonts (or zenity); without either every box silently becomes a stderr line.
@@ -17,13 +31,79 @@ class Adapter(X11Adapter):
         return super().missing() + ([] if fonts else ["xfonts-base (X core fonts for SDL's message boxes)"])
 
     def start(self, display, pictures=True):
+        if not Adapter.hooks:
+            Adapter.hooks = tempfile.TemporaryDirectory(prefix="olvo-e2e-hooks-")
+            subprocess.run(["cc", "-shared", "-fPIC", "-o", os.path.join(Adapter.hooks.name, "hooks.so"),
+                            os.path.join(ROOT, "tests/e2e/sdl2_hooks.c"), "-ldl"], check=True, timeout=60)
         self.start_x("Xvfb", "-screen", "0", "1024x768x24", *(["-extension", "GLX"] if display == "no_gl" else []))
-        if display == "fullscreen_mode":
+        if display in ("fullscreen_mode", "unsettable_mode"):
             self.run("xrandr", "--newmode", "800x600_60", "38.25", "800", "832", "912", "1024", "600", "603", "607",
                      "624", "-hsync", "+vsync")
             if self.run("xrandr", "--addmode", "screen", "800x600_60").returncode != 0:
                 raise RuntimeError("can't add an 800 x 600 mode to the screen")
-        self.start_program([self.program], pictures)
+        self.wm = None
+        if display == "window_manager":  # undecorated, so the window's client area stays at the screen's corner
+            config = os.path.join(self.work, "openbox.xml")
+            with open(config, "w") as out:
+                out.write('<openbox_config xmlns="http://openbox.org/3.4/rc"><theme><keepBorder>no</keepBorder>'
+                          '</theme><applications><application class="*"><decor>no</decor></application>'
+                          '</applications></openbox_config>\n')
+            self.wm = subprocess.Popen(["openbox", "--config-file", config], env=self.env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+            wait_for(10, lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
+                     "openbox running")
+        self.boxes_read = 0
+        # The sanitizer build's runtime needn't come first among the libraries: the hooks come before it. SDL holds
+        # the screen saver off by itself unless told not to, which would hide a program that doesn't.
+        hooked = ["SDL_VIDEO_ALLOW_SCREENSAVER=1", f"LD_PRELOAD={os.path.join(Adapter.hooks.name, 'hooks.so')}",
+                  f"E2E_BOX_LOG={os.path.join(self.work, 'boxes')}",
+                  f"ASAN_OPTIONS={os.environ.get('ASAN_OPTIONS', '')}:verify_asan_link_order=0"]
+        if display == "unsettable_mode":
+            hooked.append("E2E_REFUSE_MODES=1")
+        self.start_program(["env", *hooked, self.program], pictures)
 
+    # Boxes come in the order the program asked for them; each is read once.
     def box_text(self, caption):
-        return None
+        path = os.path.join(self.work, "boxes")
+        fields = open(path, "rb").read().decode().split("\0") if os.path.exists(path) else []
+        if len(fields) < 2 * self.boxes_read + 3:
+            return None
+        logged, text = fields[2 * self.boxes_read:2 * self.boxes_read + 2]
+        self.boxes_read += 1
+        return text if logged == caption else f"(the next box logged is captioned {logged!r})"
+
+    def signal(self, number):
+        self.process.send_signal(number)
+
+    def minimise(self):
+        self.minimised = wait_for(10, self.main_window, "a window to minimise")
+        self.run("xdotool", "windowminimize", "--sync", self.minimised)
+
+    def restore(self):
+        self.run("xdotool", "windowactivate", "--sync", self.minimised)
+
+    def resize(self, width, height):
+        window = wait_for(10, self.main_window, "a window to resize")
+        self.run("xdotool", "windowsize", "--sync", window, str(width), str(height))
+
+    # The server times the saver from the last input: a nudge of the pointer makes the idle time count from now.
+    def saver_timeout(self, seconds):
+        self.run("xset", "s", str(seconds), "0")
+        self.run("xdotool", "mousemove_relative", "--", "1", "1")
+
+    def saver(self):
+        xlib, xss = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXss.so.1")
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        xlib.XDefaultRootWindow.argtypes = xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        xlib.XDefaultRootWindow.restype = ctypes.c_ulong
+        xss.XScreenSaverQueryInfo.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(SaverInfo)]
+        display, info = xlib.XOpenDisplay(self.env["DISPLAY"].encode()), SaverInfo()
+        answered = xss.XScreenSaverQueryInfo(display, xlib.XDefaultRootWindow(display), ctypes.byref(info))
+        xlib.XCloseDisplay(display)
+        return (info.state, info.idle) if answered else (None, 0)
+
+    def stop(self):
+        if getattr(self, "wm", None):
+            self.wm.kill()
+            self.wm.wait()
+        return super().stop()

@@ -43,7 +43,10 @@ class Adapter(X11Adapter):
 
     def texts(self):
         trace = open(os.path.join(self.work, "output"), errors="replace").read()
-        return [t.replace("\\n", "\n") for t in re.findall(r'set_window_text L"(.*)"$', trace, re.M)]
+        # The trace writes each text as a C string literal: its escapes undone, it is what the program wrote.
+        escapes = {"n": "\n", "r": "\r", "t": "\t"}
+        return [re.sub(r"\\(.)", lambda m: escapes.get(m[1], m[1]), t)
+                for t in re.findall(r'set_window_text L"(.*)"$', trace, re.M)]
 
     # A box's caption is set just before its text; each box is read once, in order.
     def box_text(self, caption):
