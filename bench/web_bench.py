@@ -5,11 +5,13 @@ per second (the program's as a share of the ceiling's), its own work per frame, 
 and the page load to the first frame shown; and what a visitor downloads. Prints figures; never fails.
 
 usage: bench/web_bench.py [--profile] [SITE]   (default build/web; build it with the web preset first)
---profile also samples each page's main thread for a few seconds and prints where its time goes.
+--profile also counts the WebGL calls each page makes a frame, and samples each page's main thread for a few
+seconds to print where its time goes.
 Goals: at least 0.9 of the ceiling's frames per second, the program's own work at most 2 ms a frame, the first
 frame within 1 s, the code (page, .js, .wasm) under 300 KB gzipped.
 """
 import gzip
+import json
 import os
 import posixpath
 import statistics
@@ -38,6 +40,20 @@ window.requestAnimationFrame = (callback) => {
     callback(time);
   });
 };
+"""
+# With --profile: every WebGL call the page makes is counted, with the bytes it hands over (buffers, textures).
+CALL_COUNTER = """
+window.glCalls = {};
+window.glBytes = 0;
+for (const name of Object.getOwnPropertyNames(WebGLRenderingContext.prototype)) {
+  const real = Object.getOwnPropertyDescriptor(WebGLRenderingContext.prototype, name).value;
+  if (typeof real !== 'function' || name === 'constructor') continue;
+  WebGLRenderingContext.prototype[name] = function(...args) {
+    window.glCalls[name] = (window.glCalls[name] || 0) + 1;
+    for (const arg of args) if (ArrayBuffer.isView(arg)) window.glBytes += arg.byteLength;
+    return real.apply(this, args);
+  };
+}
 """
 SCALES = (1, 2)
 ROUNDS = 2       # each page measured this often per scale, in turns, so a change of load hits both alike
@@ -162,6 +178,43 @@ def sample(browser):
     return sorted(((name, place, ms / frames) for (name, place), ms in own.items()), key=lambda x: -x[2])
 
 
+def count_calls(url):
+    """(calls per frame by name, bytes per frame) of the WebGL calls the page makes; None when it drew nothing."""
+    browser = web_chromium.Chromium(url, before_load=FRAME_CLOCK + CALL_COUNTER)
+    try:
+        if first_frame(browser)[1]:
+            return None
+        time.sleep(1)
+        taken = "JSON.stringify([window.frameTimes.length, window.glCalls, window.glBytes])"
+        before = json.loads(browser.evaluate(taken))
+        time.sleep(2)
+        after = json.loads(browser.evaluate(taken))
+        frames = after[0] - before[0]
+        if frames <= 0:
+            return None
+        calls = {name: (count - before[1].get(name, 0)) / frames for name, count in after[1].items()}
+        return {name: n for name, n in calls.items() if n > 0}, (after[2] - before[2]) / frames
+    finally:
+        browser.close()
+
+
+def print_calls(pages):
+    for name, url in pages:
+        try:
+            counted = count_calls(url)
+        except Exception as error:  # a browser that won't start or answer
+            counted, error_text = None, str(error)
+        else:
+            error_text = "no frames drawn"
+        if not counted:
+            print(f"\n{name}: WebGL calls not counted: {error_text}")
+            continue
+        calls, data = counted
+        busiest = sorted(calls.items(), key=lambda item: -item[1])[:12]
+        print(f"\n{name}: {sum(calls.values()):.0f} WebGL calls a frame, {data / 1024:.1f} KB handed over; "
+              + ", ".join(f"{call} {n:.0f}" for call, n in busiest))
+
+
 def median(values):
     return statistics.median(values) if values else float("nan")
 
@@ -244,6 +297,8 @@ def main():
     print(f"\nload average before: {os.getloadavg()[0]:.2f} on {os.cpu_count()} cores; each page {ROUNDS} x "
           f"{SECONDS} s a scale, in turns")
     try:
+        if profile:
+            print_calls((("program", site_url), ("ceiling", ceiling_url)))
         for scale in SCALES:
             program_rounds, ceiling_rounds = [], []
             for turn in range(ROUNDS):
