@@ -35,8 +35,10 @@ constexpr int ContextDrawing = 0;
 constexpr int ContextLost = 1;
 constexpr int ContextRestored = 2;  // since the loss; the answer is given once
 
-// How long a lost context may wait for the browser to restore it before a fresh canvas gets a new one.
-constexpr double RestoreWaitMs = 1000.0;
+// How long a lost context may wait for the browser to restore it before a fresh canvas gets a new one, and how
+// long from the loss a fresh canvas may go on getting none (graphics being restarted) before the program ends.
+constexpr double RestoreWaitMs = 750.0;
+constexpr double NewContextWaitMs = 5000.0;
 
 constexpr char NoContextText[] = "Can't Create A GL Rendering Context.";
 constexpr char NoContextCaption[] = "ERROR";
@@ -56,7 +58,8 @@ struct WebPlatform {
     bool deviceContextHeld;
     bool pixelFormatSet;
     int depthBits;                 // from the pixel-format request, for the context
-    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context;
+    bool contextHeld;              // the program has a context and hasn't deleted it, even if none is left
+    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context;  // the live one, 0 where the browser gave none in place of a lost one
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE emulatedContext;  // the context the GL emulation was last set up for
     bool shown;
 
@@ -183,19 +186,24 @@ void WebFollowDrawingBuffer(bool always) {
 // gets a new one. Either way the GL layer gives the new context all the program had. False when the browser
 // gives no context at all.
 bool WebRecoverContext() {
-    const double giveUp = emscripten_get_now() + RestoreWaitMs;
+    const double lostAt = emscripten_get_now();
     int state = ContextLost;
-    while ((state = WebTakeContextState()) == ContextLost && emscripten_get_now() < giveUp) WebWaitForFrame();
+    while ((state = WebTakeContextState()) == ContextLost && emscripten_get_now() < lostAt + RestoreWaitMs) {
+        WebWaitForFrame();
+    }
     if (state == ContextDrawing) return true;
     if (state == ContextRestored) {
         WebRestartGlContext(int(web.context));
     } else {
         WebDeleteGlContext(int(web.context));
         web.context = 0;
-        if (!WebCreateCanvas(web.title.c_str(), web.width, web.height)) return false;
-        WebShowCanvas(web.shown ? 1 : 0);
-        web.context = WebMakeGlContext();
-        if (!web.context) return false;
+        while (!web.context) {
+            if (!WebCreateCanvas(web.title.c_str(), web.width, web.height)) return false;
+            WebShowCanvas(web.shown ? 1 : 0);
+            web.context = WebMakeGlContext();
+            if (!web.context && emscripten_get_now() > lostAt + NewContextWaitMs) return false;
+            if (!web.context) WebWaitForFrame();
+        }
     }
     if (emscripten_webgl_make_context_current(web.context) != EMSCRIPTEN_RESULT_SUCCESS) return false;
     WebStartGlEmulation(1);
@@ -329,9 +337,10 @@ BOOL PlatformSetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* req
 
 // Null where the browser has no WebGL (turned off, or no usable graphics).
 HGLRC PlatformCreateContext(HDC dc) {
-    if (!WebIsDeviceContext(dc) || !web.pixelFormatSet || web.context) return nullptr;
+    if (!WebIsDeviceContext(dc) || !web.pixelFormatSet || web.contextHeld) return nullptr;
     web.context = WebMakeGlContext();
-    return web.context ? WebContextHandle() : nullptr;
+    web.contextHeld = web.context != 0;
+    return web.contextHeld ? WebContextHandle() : nullptr;
 }
 
 BOOL PlatformMakeCurrent(HDC dc, HGLRC context) {
@@ -348,8 +357,10 @@ BOOL PlatformMakeCurrent(HDC dc, HGLRC context) {
 }
 
 BOOL PlatformDeleteContext(HGLRC context) {
-    if (context != WebContextHandle() || !web.context || !WebDeleteGlContext(int(web.context))) return FALSE;
+    if (context != WebContextHandle() || !web.contextHeld) return FALSE;
+    if (web.context && !WebDeleteGlContext(int(web.context))) return FALSE;
     web.context = 0;
+    web.contextHeld = false;
     WebGlForgetContext();
     return TRUE;
 }

@@ -14,6 +14,7 @@ screen's resolution, and bars fill the rest. The page logs no error on the way.
 Exit 77 (skip) when the desktop renderer isn't built; 1, naming them, when the browser tools are missing.
 """
 import base64
+import contextlib
 import os
 import shutil
 import subprocess
@@ -72,6 +73,7 @@ WebGLRenderingContext.prototype.texImage2D = function(...args) {
 };
 """ % MISSING
 CANVAS = "document.getElementById('canvas')"
+LOSE = f"window.lost = (window.lostCanvas = {CANVAS}).getContext('webgl').getExtension('WEBGL_lose_context')"
 LEFT_EDGE = (120, 300, 0, 0)  # a strip of the picture across the starfield's turned left edge
 
 
@@ -123,11 +125,18 @@ def scaled_up(grab, region, ratio):
     return round(w * ratio), round(h * ratio), bytes(out)
 
 
+@contextlib.contextmanager
 def open_page(site, forbid_fullscreen, **browser):
+    """The site served and open in a browser; the page must log no error by the end."""
     server = serve_web.open_server(site, 0, forbid_fullscreen, quiet=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    url = f"http://127.0.0.1:{server.server_address[1]}/"
-    return server, web_chromium.Chromium(url, **browser)
+    page = web_chromium.Chromium(f"http://127.0.0.1:{server.server_address[1]}/", **browser)
+    try:
+        yield page
+        assert not page.errors(), page.errors()
+    finally:
+        page.close()
+        server.shutdown()
 
 
 def checker(browser, desktop, outdir):
@@ -153,8 +162,7 @@ def lose_context(browser, check, frame, restore):
     """Loses the page's context after the last frame; the scene must draw frame within 2 s, in the same mode,
     on the same canvas when the browser restored the context and on a new one when it didn't."""
     mode = browser.evaluate("!!document.fullscreenElement")
-    browser.evaluate(f"window.lostCanvas = {CANVAS}; "
-                     "(window.lost = lostCanvas.getContext('webgl').getExtension('WEBGL_lose_context')).loseContext()")
+    browser.evaluate(f"{LOSE}; lost.loseContext()")
     started = time.monotonic()
     if restore:
         browser.evaluate("frameUntil(Infinity)")  # a frame without a context
@@ -169,9 +177,8 @@ def lose_context(browser, check, frame, restore):
 
 
 def frames_match_desktop(site, desktop, outdir):
-    server, browser = open_page(site, False, screen=(800, 656), before_load=STEPPER)
-    check = checker(browser, desktop, outdir)
-    try:
+    with open_page(site, False, screen=(800, 656), before_load=STEPPER) as browser:
+        check = checker(browser, desktop, outdir)
         check(1)
         check(10)
         lose_context(browser, check, 11, restore=False)
@@ -184,30 +191,27 @@ def frames_match_desktop(site, desktop, outdir):
         check(40)
         lose_context(browser, check, 41, restore=True)
         lose_context(browser, check, 42, restore=False)
-        assert not browser.errors(), browser.errors()
-    finally:
-        browser.close()
-        server.shutdown()
+        # Lost where no context can be had any more: the usual box, then the program's normal end.
+        browser.evaluate(f"{LOSE}; HTMLCanvasElement.prototype.getContext = () => null; lost.loseContext()")
+        box = until(20, lambda: browser.evaluate(BOX) or browser.evaluate("frameUntil(Infinity)"), "the box")
+        assert box == ["ERROR", "Can't Create A GL Rendering Context."], box
+        assert browser.evaluate(ANSWER % "ok"), "no OK button"
+        until(20, lambda: "exit code 0." in browser.evaluate("document.getElementById('ended').textContent"),
+              "the end")
 
 
 def missing_picture_matches_desktop(site, desktop, outdir):
-    server, browser = open_page(site, True, before_load=STEPPER + MISSING_AND_LOST_IN_LOAD)
-    try:
+    with open_page(site, True, before_load=STEPPER + MISSING_AND_LOST_IN_LOAD) as browser:
         box = until(20, lambda: browser.evaluate(BOX), "the missing picture's box")
         assert box[1].strip() == f"Failed to open DIB file data/{MISSING}.", box
         assert browser.evaluate(ANSWER % "ok"), "no OK button"
         checker(browser, desktop, outdir)(2)
         assert browser.evaluate(f"window.lostCanvas && {CANVAS} !== lostCanvas"), "no context was lost in loading"
-        assert not browser.errors(), browser.errors()
-    finally:
-        browser.close()
-        server.shutdown()
 
 
 def sharp_on_high_dpi(site, desktop, outdir):
-    server, browser = open_page(site, True, flags=["--force-device-scale-factor=1.5"], before_load=STEPPER)
-    check = checker(browser, desktop, outdir)
-    try:
+    with open_page(site, True, flags=["--force-device-scale-factor=1.5"], before_load=STEPPER) as browser:
+        check = checker(browser, desktop, outdir)
         for ratio, frame in ((1.5, 10), (2, 12)):
             if ratio == 2:  # as when the browser zooms: a new ratio and a new size in CSS pixels
                 width, height = browser.evaluate("[innerWidth, innerHeight]")
@@ -227,15 +231,10 @@ def sharp_on_high_dpi(site, desktop, outdir):
             blurred = edge_sharpness(scaled_up(desktop_frame, LEFT_EDGE, ratio))
             print(f"device pixel ratio {ratio}: edges {sharp:.1f}, scaled up from 800 x 600 {blurred:.1f}")
             assert sharp > 1.1 * blurred, "the picture is no sharper than one scaled up"
-        assert not browser.errors(), browser.errors()
-    finally:
-        browser.close()
-        server.shutdown()
 
 
 def fullscreen_keeps_proportions(site, outdir):
-    server, browser = open_page(site, False, screen=(1920, 1080), flags=["--force-device-scale-factor=1.5"])
-    try:
+    with open_page(site, False, screen=(1920, 1080), flags=["--force-device-scale-factor=1.5"]) as browser:
         until(20, lambda: browser.evaluate(WINDOW), "the window")
         browser.press("F1")
         width, height, x, y = until(20, lambda: (g := browser.evaluate(WINDOW)) and g[3] == 0 and g, "fullscreen")
@@ -251,9 +250,6 @@ def fullscreen_keeps_proportions(site, outdir):
         assert max(bar) < 8, "the bars beside the picture aren't black"
         print(f"fullscreen: picture {width} x {height} at ({x}, {y}) in {view_width} x {view_height}, "
               f"drawing buffer {buffer[0]} x {buffer[1]}")
-    finally:
-        browser.close()
-        server.shutdown()
 
 
 def main():
