@@ -105,14 +105,16 @@ def loading_buttons_and_wake_lock(a, outdir):
 
     check(a.browser.evaluate(CURSOR) != "none", "no pointer over the canvas in the window")
     a.browser.evaluate(COUNT_LIGHTING)
-    click(a, "[data-key='76']", lambda: wait_for(5, lambda: a.browser.evaluate("lightingOn"), "L's button"))
+    click(a, "#keys button:nth-child(3)", lambda: wait_for(5, lambda: a.browser.evaluate("lightingOn"), "L's button"))
     check(a.browser.evaluate("document.activeElement === document.body"), "a button took the keyboard's focus")
-    click(a, "[data-key='112']")
+    click(a, "#keys button:nth-child(2)")
     wait_for(20, lambda: a.window() == (800, 600, 0, 0) and a.browser.evaluate(CURSOR) == "none",
              "fullscreen from F1's button, with no pointer")
-    a.leave_fullscreen_by_browser()
-    wait_for(20, lambda: a.window() not in (None, (800, 600, 0, 0)), "the windowed page again")
-    click(a, "[data-key='27']")
+    a.browser.evaluate("window.fullscreenCanvas = document.getElementById('canvas')")
+    a.leave_fullscreen_by_browser()  # the program rebuilds its window in the page, on a new canvas
+    wait_for(20, lambda: a.window() and a.browser.evaluate("document.getElementById('canvas') !== fullscreenCanvas"),
+             "the windowed page again")
+    click(a, "#keys button:nth-child(1)")
     expect_exit(a, 0)
     check(a.browser.evaluate("document.getElementById('keys').hidden"), "the buttons outlive the program")
     wait_for(10, lambda: a.browser.evaluate("wakeLog.join()") == "taken,released,taken,released",
@@ -133,7 +135,7 @@ def keys_while_boxes_are_up(a, outdir):
     a.press("F1")
     check(a.wait_box(20)[1] == QUESTION and a.browser.evaluate("f1Taken"), "F1 left to the browser, or no question")
     a.press("Escape")  # the question has no cancel: it stays
-    check(a.browser.evaluate(BOX), "Escape answered the question")
+    check((a.browser.evaluate(BOX) or [""])[-1] == QUESTION, "Escape answered the question")
     a.press("Enter")  # Yes has the focus; the new window loads the pictures again
     check(a.wait_box(20)[1].startswith("Failed to open DIB file"), "Enter didn't answer Yes")
     a.press("Escape")
