@@ -24,7 +24,7 @@ inline bool ClaimsTooManyPixels(const std::uint8_t* data, std::size_t size) {
     std::int64_t height = 0;
     if (i32(0) == 12) {
         width = u16(4), height = u16(6);
-    } else if (i32(0) == 40 && size >= start + 12) {
+    } else if (i32(0) == 40) {
         width = i32(4), height = i32(8);
         if (height < 0) height = -height;
     }

@@ -2,8 +2,8 @@
 # run_fuzz.sh [SECONDS] [RUNS] -- fuzzes each target built with the fuzz preset (the decoder alone, then a colour
 # picture and its mask through composition) for SECONDS (default 600) or RUNS runs, whichever ends first, and
 # prints each target's runs, runs per second and coverage. The build folder is OLVO_FUZZ_BUILD (default
-# build/fuzz); OLVO_FUZZ_TARGETS picks targets (default "decoder compose"). Seeds come from the BMP suite beside the project when it is there, and from data/. Crashes are
-# written to BUILD/findings/.
+# build/fuzz); OLVO_FUZZ_TARGETS picks targets (default "decoder compose"). Seeds come from the BMP suite beside
+# the project when it is there, and from data/. Crashes are written to BUILD/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
