@@ -55,7 +55,7 @@ window.frameUntil = (frame) => {
 };
 """
 # Before main, one picture goes; the third texture upload (the first two: the layer's white, the starfield)
-# loses the context, which isn't restored.
+# loses the context, which isn't restored, so the textures after it are made without one.
 MISSING_AND_LOST_IN_LOAD = """
 let module;
 Object.defineProperty(window, 'Module', {configurable: true, get: () => module, set: (value) => {
@@ -64,6 +64,8 @@ Object.defineProperty(window, 'Module', {configurable: true, get: () => module, 
   const initialized = value.onRuntimeInitialized;
   value.onRuntimeInitialized = () => { FS.unlink('/data/%s'); if (initialized) initialized(); };
 }});
+const create = WebGLRenderingContext.prototype.createTexture;  // null once lost, as WebGL 1.0 browsers give
+WebGLRenderingContext.prototype.createTexture = function() { return this.isContextLost() ? null : create.call(this); };
 const upload = WebGLRenderingContext.prototype.texImage2D;
 let uploads = 0;
 WebGLRenderingContext.prototype.texImage2D = function(...args) {
