@@ -33,9 +33,12 @@ for backend, program in (("sdl2", sys.argv[3]), ("wine", sys.argv[4])):
         screen = driver.started(a, "fullscreen_mode")
         show(backend, "start", a.footprint())
         started = time.monotonic()
-        show(backend, f"{rebuilds // 2} rebuilds", driver.rebuild(a, screen, rebuilds // 2))
-        show(backend, f"{rebuilds // 2 * 2} rebuilds", driver.rebuild(a, screen, rebuilds // 2))
-        print(f"{backend:5} {rebuilds // 2 * 2} rebuilds took {time.monotonic() - started:.0f} s")
+        try:  # Wine may stop giving the display mode back after some dozens of switches: the drawing still counts
+            show(backend, f"{rebuilds // 2} rebuilds", driver.rebuild(a, screen, rebuilds // 2))
+            show(backend, f"{rebuilds // 2 * 2} rebuilds", driver.rebuild(a, screen, rebuilds // 2))
+        except driver.Failure as failure:
+            print(f"{backend:5} rebuilds stopped: {failure}")
+        print(f"{backend:5} rebuilds took {time.monotonic() - started:.0f} s")
         for half in (1, 2):
             time.sleep(minutes * 30)
             show(backend, f"{minutes * half / 2:g} minutes drawing", a.footprint())

@@ -15,6 +15,7 @@ class Adapter(X11Adapter):
     tools = X11Adapter.tools + ["wine", "wineserver", "Xorg"]
     answer_keys = {"ok": "Return", "yes": "y", "no": "n"}
     prefix_ready = False
+    rebuilds = 40  # Wine stops giving the display mode back after some 60 to 100 switches (seen 4 times in 5)
 
     def missing(self):
         dummy = os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so")

@@ -22,6 +22,7 @@ class X11Adapter:
     tools = ["Xvfb", "xdotool", "xwininfo", "xrandr", "import"]
     features = {"close", "fullscreen_granted", "no_gl", "screen_position", "pointer", "footprint"}
     answer_keys = {"ok": "Return", "yes": "Return", "no": "Escape"}
+    rebuilds = 100  # F1 rebuilds over which what the program holds mustn't grow
 
     def __init__(self, program):
         self.program = program
