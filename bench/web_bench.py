@@ -148,7 +148,10 @@ def measure(url, scale, profile=False):
                                                    "(document.getElementById('canvas'))"),
             "errors": browser.errors()}
         if profile:
-            result["profile"] = sample(browser)
+            try:
+                result["profile"] = sample(browser)
+            except (RuntimeError, OSError, KeyError) as error:  # the figures above stand without it
+                result["errors"].append(f"profile: {error}")
         return result
     finally:
         browser.close()
