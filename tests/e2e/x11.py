@@ -23,6 +23,7 @@ class X11Adapter:
     features = {"close", "fullscreen_granted", "no_gl", "screen_position", "pointer", "footprint"}
     answer_keys = {"ok": "Return", "yes": "Return", "no": "Escape"}
     rebuilds = 100  # F1 rebuilds over which what the program holds mustn't grow
+    rebuild_display = "fullscreen_mode"  # each F1 switches the display; with "plain", each asks
 
     def __init__(self, program):
         self.program = program
