@@ -435,6 +435,7 @@ void PlatformPostQuitMessage(int exitCode) {
 // draws again; when none can be had, the program is told as a failed build tells it, and ends.
 BOOL PlatformSwapBuffers(HDC dc) {
     if (!WebIsDeviceContext(dc) || !web.context) return FALSE;
+    WebGlFlushBatch();
     WebWaitForFrame();
     for (bool& pressed : web.pressedThisFrame) pressed = false;
     if (!WebRecoverContext()) {

@@ -100,12 +100,31 @@ void UploadKeptImage(const KeptTexture& texture) {
 
 }  // namespace
 
+// Quads drawn one after another with nothing changed between them go to the emulation as one glBegin/glEnd:
+// each of its draws costs far more than the vertices in it.
+namespace {
+GLenum batchMode = 0;     // the open batch's primitive, 0 when none is open
+bool batchEnded = false;  // the program has ended the batch's last primitive
+}  // namespace
+
+void WebGlFlushBatch() {
+    if (batchMode && batchEnded) glEnd();
+    if (batchEnded) batchMode = 0;
+    batchEnded = false;
+}
+
 void WebGlBegin(GLenum mode) {
+    if (batchMode == mode && batchEnded && mode == GL_QUADS) {
+        batchEnded = false;
+        return;
+    }
+    WebGlFlushBatch();
     glBegin(mode);
+    batchMode = mode;
 }
 
 void WebGlEnd() {
-    glEnd();
+    batchEnded = true;
 }
 
 void WebGlNormal3f(GLfloat x, GLfloat y, GLfloat z) {
@@ -284,6 +303,8 @@ void WebGlRestoreContext() {
 
 // A new context starts from GL's defaults, as on the desktop; the drawing buffer stays.
 void WebGlForgetContext() {
+    batchMode = 0;
+    batchEnded = false;
     const float across = kept.pixelScale[0], down = kept.pixelScale[1];
     kept = KeptState{};
     kept.pixelScale[0] = across;

@@ -44,24 +44,35 @@ void WebGlForgetContext();
 // Called when the drawing buffer's size changes: drawing-buffer pixels per window pixel, across and down.
 void WebGlSetPixelScale(float across, float down);
 
+// Ends the quads batched so far: called before anything that changes what they would be drawn with.
+void WebGlFlushBatch();
+
 #ifndef WEB_GL_LAYER
+#define WEB_GL_FLUSHED(call, ...) (WebGlFlushBatch(), call(__VA_ARGS__))
 #define glBegin WebGlBegin
 #define glEnd WebGlEnd
 #define glNormal3f WebGlNormal3f
 #define glTexCoord2f WebGlTexCoord2f
 #define glVertex3f WebGlVertex3f
-#define glTexImage2D WebGlTexImage2D
-#define glTexParameteri WebGlTexParameteri
-#define glHint WebGlHint
-#define glShadeModel WebGlShadeModel
-#define glGenTextures WebGlGenTextures
-#define glBindTexture WebGlBindTexture
-#define glPixelStorei WebGlPixelStorei
-#define glEnable WebGlEnable
-#define glDisable WebGlDisable
-#define glClearColor WebGlClearColor
-#define glClearDepth WebGlClearDepth
-#define glDepthFunc WebGlDepthFunc
-#define glBlendFunc WebGlBlendFunc
-#define glViewport WebGlViewport
+#define glTexImage2D(...) WEB_GL_FLUSHED(WebGlTexImage2D, __VA_ARGS__)
+#define glTexParameteri(...) WEB_GL_FLUSHED(WebGlTexParameteri, __VA_ARGS__)
+#define glHint(...) WEB_GL_FLUSHED(WebGlHint, __VA_ARGS__)
+#define glShadeModel(...) WEB_GL_FLUSHED(WebGlShadeModel, __VA_ARGS__)
+#define glGenTextures(...) WEB_GL_FLUSHED(WebGlGenTextures, __VA_ARGS__)
+#define glBindTexture(...) WEB_GL_FLUSHED(WebGlBindTexture, __VA_ARGS__)
+#define glPixelStorei(...) WEB_GL_FLUSHED(WebGlPixelStorei, __VA_ARGS__)
+#define glEnable(...) WEB_GL_FLUSHED(WebGlEnable, __VA_ARGS__)
+#define glDisable(...) WEB_GL_FLUSHED(WebGlDisable, __VA_ARGS__)
+#define glClearColor(...) WEB_GL_FLUSHED(WebGlClearColor, __VA_ARGS__)
+#define glClearDepth(...) WEB_GL_FLUSHED(WebGlClearDepth, __VA_ARGS__)
+#define glDepthFunc(...) WEB_GL_FLUSHED(WebGlDepthFunc, __VA_ARGS__)
+#define glBlendFunc(...) WEB_GL_FLUSHED(WebGlBlendFunc, __VA_ARGS__)
+#define glViewport(...) WEB_GL_FLUSHED(WebGlViewport, __VA_ARGS__)
+#define glClear(...) WEB_GL_FLUSHED(glClear, __VA_ARGS__)
+#define glLightfv(...) WEB_GL_FLUSHED(glLightfv, __VA_ARGS__)
+#define glMatrixMode(...) WEB_GL_FLUSHED(glMatrixMode, __VA_ARGS__)
+#define glRotatef(...) WEB_GL_FLUSHED(glRotatef, __VA_ARGS__)
+#define glTranslatef(...) WEB_GL_FLUSHED(glTranslatef, __VA_ARGS__)
+#define gluPerspective(...) WEB_GL_FLUSHED(gluPerspective, __VA_ARGS__)
+#define glLoadIdentity() WEB_GL_FLUSHED(glLoadIdentity)
 #endif
