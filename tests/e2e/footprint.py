@@ -35,8 +35,8 @@ def window_pid(display_name, window):
     """The id of the process whose X client made `window` (0 when the server can't tell)."""
     def query(display):
         count, ids = ctypes.c_long(), ctypes.POINTER(Quads)()
-        spec = Pairs(int(window, 0), 2)  # XRES_CLIENT_ID_PID_MASK
-        if xres.XResQueryClientIds(display, 1, ctypes.byref(spec), ctypes.byref(count), ctypes.byref(ids)):
+        wanted = Pairs(int(window, 0), 2)  # XRES_CLIENT_ID_PID_MASK
+        if xres.XResQueryClientIds(display, 1, ctypes.byref(wanted), ctypes.byref(count), ctypes.byref(ids)):
             return 0
         pid = max([xres.XResGetClientPid(ctypes.byref(ids[i])) for i in range(count.value)] + [0])
         xres.XResClientIdsDestroy(count, ids)
