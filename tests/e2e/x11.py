@@ -92,16 +92,19 @@ class X11Adapter:
         window = self.main_window()
         return window and self.geometry(window)
 
+    # A window that goes between the lookup and the look (a rebuild) reads as none yet: the caller waits again.
     def origin(self):
         window = self.main_window()
-        return window and self.geometry(window)[2:]
+        geometry = window and self.geometry(window)
+        return geometry and geometry[2:]
 
     def title(self):
         window = self.main_window()
         return window and self.run("xdotool", "getwindowname", window).stdout.rstrip("\n")
 
     def screen_size(self):
-        return self.geometry("root")[:2] if self.x else None
+        geometry = self.x and self.geometry("root")
+        return geometry and geometry[:2]
 
     def grab(self, geometry):
         w, h, x, y = geometry
