@@ -17,13 +17,15 @@ backend() {
         return
     fi
     for ((i = 1; i <= runs; i++)); do
-        env "$@" timeout 3600 python3 tests/e2e/driver.py "$adapter" "$program" >>"$logs/$label" 2>&1
+        # Debian's own python3: the browser's driver needs its python3-websocket.
+        env "$@" timeout 3600 /usr/bin/python3 tests/e2e/driver.py "$adapter" "$program" >>"$logs/$label" 2>&1
     done
     echo "$label ($program), passes out of $runs:"
     sed -n 's/^PASS: \(.*\) \[[^]]*\]$/PASS\t\1/p; s/^FAIL (.*): \(.*\) \[[^]]*\]$/FAIL\t\1/p' "$logs/$label" |
         awk -F'\t' '{ seen[$2]++; if ($1 == "PASS") passed[$2]++ }
                     END { for (name in seen) printf "  %3d  %s\n", passed[name], name }' | sort -k2
     grep '^FAIL' "$logs/$label" | sed 's/ \[[^]]*\]$//' | sort | uniq -c | sed 's/^/  failed: /'
+    grep -q '^\(PASS\|FAIL\)' "$logs/$label" || tail -n 3 "$logs/$label" | sed 's/^/  no scenario ran: /'
 }
 
 backend sdl2 sdl2 "${OLVO_SDL2:-build/release/olvo-gl}"
