@@ -2,12 +2,12 @@
 # and the pictures of data/ packed beside them. Copying the site folder to any web server publishes the program.
 set(OLVO_WEB_SITE_DIR "${CMAKE_BINARY_DIR}/site" CACHE PATH "Where the web build writes the site")
 
-set(olvo_web_library ${PROJECT_SOURCE_DIR}/platform/web_browser.js)
+set(olvo_web_library ${PROJECT_SOURCE_DIR}/platform/web/web_browser.js)
 # The page side's waits: the program is suspended in these until the page answers.
 set(olvo_web_waits WebWaitForFrame,WebShowMessageBox,WebRequestFullscreen,WebExitFullscreen)
 file(GLOB olvo_web_pictures CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/*)
 
-add_executable(olvo-gl platform/platform_web.cpp platform/web_gl.cpp platform/file_map_posix.cpp)
+add_executable(olvo-gl platform/web/platform_web.cpp platform/web/web_gl.cpp platform/posix/file_map_posix.cpp)
 target_link_libraries(olvo-gl PRIVATE olvo_core)
 # Debian's em++ runs on the first python3 and node found; these settings (the web preset's environment, which
 # configuring needs) make it use Debian's own however the build is started, and leave its cache alone.
@@ -33,9 +33,9 @@ target_link_options(olvo-gl PRIVATE
 
 # The page, under the name a web server serves for the folder, with the sizes of the program's files.
 add_custom_command(OUTPUT ${OLVO_WEB_SITE_DIR}/index.html
-  COMMAND ${CMAKE_COMMAND} -DPAGE=${PROJECT_SOURCE_DIR}/platform/web_page.html -DSITE=${OLVO_WEB_SITE_DIR}
+  COMMAND ${CMAKE_COMMAND} -DPAGE=${PROJECT_SOURCE_DIR}/platform/web/web_page.html -DSITE=${OLVO_WEB_SITE_DIR}
           -P ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
-  DEPENDS ${PROJECT_SOURCE_DIR}/platform/web_page.html ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/platform/web/web_page.html ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
           $<TARGET_FILE:olvo-gl>
   VERBATIM)
 add_custom_target(olvo-web-page ALL DEPENDS ${OLVO_WEB_SITE_DIR}/index.html)

@@ -7,5 +7,5 @@
 #include <GL/glu.h>
 
 #ifdef __EMSCRIPTEN__
-#include "platform/web_gl.h"
+#include "platform/web/web_gl.h"
 #endif

@@ -1,9 +1,9 @@
 // platform.h -- the seam between the program and the operating system.
 //
 // Every operation has the shape, arguments, values and results of the Win32 call it is named after, so the
-// shell, the renderer and the decoder are written once. Exactly one back-end is linked into each program:
-// platform_win32.cpp (the real calls), platform_sdl2.cpp (SDL2, Linux), platform_console.cpp (tools: no
-// windows, message boxes on stderr) or the fake in tests/.
+// shell, the renderer and the decoder are written once. Exactly one back-end, each in a folder of its own
+// here, is linked into each program: win32/ (the real calls), sdl2/ (SDL2, Linux), web/ (a browser page),
+// console/ (tools: no windows, message boxes on stderr) or the fake in tests/. File mapping is posix/ or win32/.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // web_gl.cpp -- desktop OpenGL 1.1 meanings for the calls the browser's GL emulation takes differently, and a copy
 // of what the program made, to give again to the context that replaces a lost one.
 #define WEB_GL_LAYER  // this file calls the emulation itself
-#include "platform/web_gl.h"
+#include "platform/web/web_gl.h"
 
 #include <cmath>
 #include <cstdint>

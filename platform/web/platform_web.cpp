@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/web_gl.h"
+#include "platform/web/web_gl.h"
 
 // The page side, in web_browser.js. The four waits suspend the program until the page answers.
 extern "C" {
