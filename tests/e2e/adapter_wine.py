@@ -84,6 +84,6 @@ class Adapter(X11Adapter):
         self.run("xdotool", "key", key)
 
     def stop(self):
-        self.prefix("timeout 20 olvo_wineserver -k; timeout 20 olvo_wineserver -w", capture_output=True)
+        self.prefix('timeout 20 "$OLVO_WINESERVER" -k; timeout 20 "$OLVO_WINESERVER" -w', capture_output=True)
         log = super().stop()
         return "\n".join(line for line in log.splitlines() if ":trace:" not in line)

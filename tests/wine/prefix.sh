@@ -16,10 +16,8 @@ fi
 # No .NET or HTML engine: Wine would offer to download them, which a test can't answer.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# olvo_wineserver ARGS... : the server of the chosen Wine.
-olvo_wineserver() {
-    "${WINESERVER:-wineserver}" "$@"
-}
+# The server of the chosen Wine.
+OLVO_WINESERVER="${WINESERVER:-wineserver}"
 
 # ensure_wine_prefix : makes the prefix unless a finished one is there; a lock keeps parallel callers out.
 ensure_wine_prefix() {
@@ -37,8 +35,8 @@ ensure_wine_prefix() {
         # A crash must end the program, not wait in a dialog no one answers.
         timeout 60 "$OLVO_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
             { echo "wine prefix: registry settings failed" >&2; exit 1; }
-        timeout 60 olvo_wineserver -k 2>/dev/null || true
-        timeout 60 olvo_wineserver -w 2>/dev/null || true
+        timeout 60 "$OLVO_WINESERVER" -k 2>/dev/null || true
+        timeout 60 "$OLVO_WINESERVER" -w 2>/dev/null || true
         touch "$WINEPREFIX/.olvo-ready"
     ) 9>"$WINEPREFIX.lock"
 }
