@@ -203,9 +203,9 @@ int Make(int argc, char** argv) {
     stbi_image_free(loaded);
 
     if (fitWidth != 0) {
-        std::vector<std::uint8_t> fitted(std::size_t(fitWidth) * std::size_t(fitHeight) * 4);
         if (std::int64_t{fitWidth} * fitHeight > MaxBitmapPixels)
             return Fail("--fit " + Size(fitWidth, fitHeight) + " is larger than the program reads (8192 x 8192)");
+        std::vector<std::uint8_t> fitted(std::size_t(fitWidth) * std::size_t(fitHeight) * 4);
         if (!stbir_resize_uint8_srgb(rgba.data(), width, height, 0, fitted.data(), fitWidth, fitHeight, 0, 4, 3, 0))
             return Fail(std::string("can't scale ") + in + " to " + Size(fitWidth, fitHeight));
         rgba.swap(fitted);
