@@ -79,6 +79,7 @@ void ApplyOptions(const Options& options) {
     if (options.grid) {
         if (options.shown[3]) MeshTexture = OnePixelTexture(255, 255);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        glLineWidth(2.0f);  // still visible when the frame is shown at half size
     }
 }
 
