@@ -48,14 +48,16 @@ std::vector<std::uint8_t> NewerHeaderBmp(const std::vector<std::uint8_t>& rgba, 
 using PictureTool = ProgramTest;
 
 TEST_F(PictureTool, MakesEveryInputIntoAPictureAndMaskTheProgramComposesBack) {
-    const std::vector<std::uint8_t> opaque = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
-                                              22, 23, 24};
+    // The same colours without alpha: the mask is then opaque throughout.
+    std::vector<std::uint8_t> opaque, opaqueRgba = Source;
+    for (std::size_t p = 0; p < Source.size(); p += 4) {
+        opaque.insert(opaque.end(), Source.begin() + long(p), Source.begin() + long(p) + 3);
+        opaqueRgba[p + 3] = 255;
+    }
     stbi_write_png("alpha.png", 4, 2, 4, Source.data(), 16);
     stbi_write_tga("alpha.tga", 4, 2, 4, Source.data());
     stbi_write_png("opaque.png", 4, 2, 3, opaque.data(), 12);
     WriteFile("newer.bmp", NewerHeaderBmp(Source, 4, -2));
-    std::vector<std::uint8_t> opaqueRgba;
-    for (std::size_t p = 0; p < opaque.size(); p += 3) opaqueRgba.insert(opaqueRgba.end(), {opaque[p], opaque[p + 1], opaque[p + 2], 255});
 
     const std::pair<const char*, const std::vector<std::uint8_t>*> inputs[] = {
         {"alpha.png", &Source}, {"alpha.tga", &Source}, {"newer.bmp", &Source}, {"opaque.png", &opaqueRgba}};
@@ -76,21 +78,30 @@ TEST_F(PictureTool, MakesEveryInputIntoAPictureAndMaskTheProgramComposesBack) {
 }
 
 TEST_F(PictureTool, FitsToAPowerOfTwoSizeAndRefusesOtherSidesWithTheNearest) {
-    std::vector<std::uint8_t> wide(300 * 200 * 4, 77);
+    // Red above, blue below: scaled, each half stays in its place.
+    std::vector<std::uint8_t> wide;
+    for (int p = 0; p < 300 * 200; ++p) {
+        const std::uint8_t top = p < 300 * 100 ? 200 : 0;
+        wide.insert(wide.end(), {top, 0, std::uint8_t(200 - top), 255});
+    }
     stbi_write_png("wide.png", 300, 200, 4, wide.data(), 300 * 4);
     ASSERT_EQ(RunTool("make --fit 256x128 wide.png out.bmp").status, 0);
     ImageRecord* image = LoadBitmapChecked("out.bmp");
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->width, 256);
     EXPECT_EQ(image->height, 128);
-    EXPECT_EQ(image->pixels[3 * 1000], 77);
+    const std::uint8_t* bottom = image->pixels + 3 * (256 * 40 + 100);
+    const std::uint8_t* top = image->pixels + 3 * (256 * 117 + 100);
+    EXPECT_EQ(std::vector<std::uint8_t>(bottom, bottom + 3), (std::vector<std::uint8_t>{0, 0, 200}));
+    EXPECT_EQ(std::vector<std::uint8_t>(top, top + 3), (std::vector<std::uint8_t>{200, 0, 0}));
     FreeImageRecord(image);
 
     WriteFile("out.bmp", {1, 2, 3});
     const Outcome refused = RunTool("make wide.png out.bmp");
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.output, "olvo-picture: wide.png is 300 x 200, and the program needs sides that are powers of "
-                              "two: the nearest size is 256 x 256 (add --fit 256x256; 256 or 512 wide, 128 or 256 high)\n");
+    EXPECT_EQ(refused.output, "olvo-picture: wide.png is 300 x 200, and the program needs sides that are powers "
+                              "of two: the nearest size is 256 x 256 (add --fit 256x256; 256 or 512 wide, 128 or "
+                              "256 high)\n");
     EXPECT_EQ(std::filesystem::file_size("out.bmp"), 3u) << "a refusal leaves the target as it was";
 }
 
@@ -101,10 +112,13 @@ TEST_F(PictureTool, RefusesBadArgumentsAndFilesLeavingNoOutput) {
         {"make in.png", "usage: olvo-picture make"},
         {"frobnicate", "usage: olvo-picture make"},
         {"check a b", "usage: olvo-picture make"},
-        {"make --fit 3x4 in.png out.bmp", "olvo-picture: --fit takes WxH, both powers of two (e.g. --fit 256x256), not 3x4\n"},
+        {"make --fit 3x4 in.png out.bmp",
+         "olvo-picture: --fit takes WxH, both powers of two (e.g. --fit 256x256), not 3x4\n"},
         {"make missing.png out.bmp", "olvo-picture: can't open missing.png: No such file or directory\n"},
-        {"make text.png out.bmp", "olvo-picture: can't read text.png as a PNG, JPEG, GIF, TGA or BMP picture (unknown image type)\n"},
-        {"make in.png out.bmp nowhere/mask.bmp", "olvo-picture: can't write nowhere/mask.bmp: No such file or directory\n"},
+        {"make text.png out.bmp",
+         "olvo-picture: can't read text.png as a PNG, JPEG, GIF, TGA or BMP picture (unknown image type)\n"},
+        {"make in.png out.bmp nowhere/mask.bmp",
+         "olvo-picture: can't write nowhere/mask.bmp: No such file or directory\n"},
         {"make in.png data", "olvo-picture: can't write data: not a regular file\n"},
         {"check nowhere", "olvo-picture: can't open the folder nowhere: No such file or directory\n"},
     };
@@ -112,7 +126,8 @@ TEST_F(PictureTool, RefusesBadArgumentsAndFilesLeavingNoOutput) {
         const Outcome outcome = RunTool(arguments);
         EXPECT_EQ(outcome.status, expected.starts_with("usage") ? 2 : 1) << arguments;
         EXPECT_EQ(outcome.output.substr(0, expected.size()), expected) << arguments;
-        EXPECT_EQ(std::count(outcome.output.begin(), outcome.output.end(), '\n'), expected.starts_with("usage") ? 7 : 1);
+        const long lines = std::count(outcome.output.begin(), outcome.output.end(), '\n');
+        EXPECT_EQ(lines, expected.starts_with("usage") ? 7 : 1) << arguments;
     }
     EXPECT_EQ(RunTool("").status, 2);
     std::vector<std::string> left;
@@ -152,7 +167,8 @@ TEST_F(PictureTool, CheckReportsEachFaultWithTheProgramsMessageAndItsOwn) {
         "  check: data/ship_alpha.bmp can't be opened (No such file or directory)\n",
         "ship: not made, from data/ship.bmp and data/ship_alpha.bmp\n"
         "  the program says: Error: Unknown DIB file format.\n"
-        "  check: data/ship.bmp has a 124-byte header; the program reads 12- and 40-byte ones (olvo-picture make rewrites it)\n",
+        "  check: data/ship.bmp has a 124-byte header; the program reads 12- and 40-byte ones (olvo-picture make "
+        "rewrites it)\n",
         "sprite: not made, from data/merolan.bmp and data/merolan_alpha.bmp\n"
         "  the program says: Error: Image data/merolan.bmp and its mask data/merolan_alpha.bmp differ in size.\n"
         "  check: data/merolan.bmp is 4 x 4, its mask data/merolan_alpha.bmp 8 x 4\n",

@@ -102,8 +102,8 @@ int main(int argc, char** argv) {
         }
     }
     if (argc - first < 2) {
-        std::fprintf(stderr,
-                     "usage: olvo-frames [--layers starfield,ship,light,sprite] [--grid] [--untwisted] OUTDIR FRAME...\n");
+        std::fprintf(stderr, "usage: olvo-frames [--layers starfield,ship,light,sprite] [--grid] [--untwisted] "
+                             "OUTDIR FRAME...\n");
         return 2;
     }
     const char* outDir = argv[first];
