@@ -226,7 +226,8 @@ int Make(int argc, char** argv) {
     std::vector<PendingFile> pending(mask.empty() ? 1 : 2);
     std::string why;
     bool ok = WriteTemporary(out, EncodeBmp24(rgba.data(), width, height, false), &pending[0], &why);
-    if (ok && !mask.empty()) ok = WriteTemporary(mask, EncodeBmp24(rgba.data(), width, height, true), &pending[1], &why);
+    if (ok && !mask.empty())
+        ok = WriteTemporary(mask, EncodeBmp24(rgba.data(), width, height, true), &pending[1], &why);
     for (PendingFile& file : pending) {
         if (ok && !file.temporary.empty() && std::rename(file.temporary.c_str(), file.target.c_str()) != 0) {
             why = "can't write " + file.target + ": " + std::strerror(errno);
@@ -353,11 +354,11 @@ int Check(int argc, char** argv) {
         for (const FileReport& file : files) {
             FileFindings(file, file.path == source.alphaPath, source.alphaPath == nullptr, &findings);
         }
-        if (files.size() == 2 && files[0].image && files[1].image &&
-            (files[0].image->width != files[1].image->width || files[0].image->height != files[1].image->height)) {
-            findings.push_back(std::string(files[0].path) + " is " + Size(files[0].image->width, files[0].image->height) +
-                               ", its mask " + files[1].path + " " +
-                               Size(files[1].image->width, files[1].image->height));
+        const ImageRecord* colour = files.size() == 2 ? files[0].image : nullptr;
+        const ImageRecord* alpha = files.size() == 2 ? files[1].image : nullptr;
+        if (colour && alpha && (colour->width != alpha->width || colour->height != alpha->height)) {
+            findings.push_back(std::string(files[0].path) + " is " + Size(colour->width, colour->height) +
+                               ", its mask " + files[1].path + " " + Size(alpha->width, alpha->height));
         }
         // The program decodes the mask first and stops there when it fails, so a damaged picture behind it shows
         // only once the mask is mended.
