@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 
+#include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
 #include "image/alpha_compose.h"
@@ -19,8 +20,8 @@ struct Outcome {
     std::string output;  // stdout and stderr together
 };
 
-Outcome RunTool(const std::string& arguments) {
-    const std::string command = std::string(OLVO_PICTURE_TOOL) + " " + arguments + " 2>&1";
+Outcome RunTool(const std::string& arguments, const char* tool = OLVO_PICTURE_TOOL) {
+    const std::string command = std::string(tool) + " " + arguments + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     Outcome outcome{-1, ""};
     char buffer[4096];
@@ -194,6 +195,33 @@ TEST_F(PictureTool, CheckReportsEachFaultWithTheProgramsMessageAndItsOwn) {
         EXPECT_EQ(outcome.output.substr(at, block.size()), block);
         EXPECT_NE(outcome.output.substr(at + block.size(), 2), "  ") << outcome.output;
     }
+}
+
+// olvo-frames drawing some layers alone, from the program's pictures: the corner where only the starfield lies,
+// and the centre, where the opaque sprite covers everything under it.
+TEST_F(PictureTool, FramesDrawsTheChosenLayersAlone) {
+    const auto probe = [](const char* options) {
+        const std::string dir = std::filesystem::current_path() / options;
+        const Outcome outcome = RunTool(std::string("--layers ") + options + " " + dir + " 3",
+                                        "cd " OLVO_SOURCE_DIR " && " OLVO_FRAMES_TOOL);
+        EXPECT_EQ(outcome.status, 0) << outcome.output;
+        int width = 0, height = 0, channels = 0;
+        stbi_uc* pixels = stbi_load((dir + "/frame-0003.png").c_str(), &width, &height, &channels, 3);
+        std::vector<std::uint8_t> probes;
+        if (!pixels) return probes;
+        for (const int at : {(5 * width + 5) * 3, (height / 2 * width + width / 2) * 3})
+            probes.insert(probes.end(), pixels + at, pixels + at + 3);
+        stbi_image_free(pixels);
+        return probes;
+    };
+    const std::vector<std::uint8_t> all = probe("starfield,ship,light,sprite");
+    const std::vector<std::uint8_t> stars = probe("starfield");
+    const std::vector<std::uint8_t> rest = probe("ship,light,sprite");
+    for (const auto* probes : {&all, &stars, &rest}) ASSERT_EQ(probes->size(), 6u);
+    EXPECT_EQ(std::vector(stars.begin(), stars.begin() + 3), std::vector(all.begin(), all.begin() + 3));
+    EXPECT_NE(std::vector(stars.begin() + 3, stars.end()), std::vector(all.begin() + 3, all.end()));
+    EXPECT_EQ(std::vector(rest.begin(), rest.begin() + 3), std::vector<std::uint8_t>(3, 0));
+    EXPECT_EQ(std::vector(rest.begin() + 3, rest.end()), std::vector(all.begin() + 3, all.end()));
 }
 
 }  // namespace
