@@ -9,17 +9,7 @@ GLuint ShipTexture = 0;
 GLuint MeshTexture = 0;
 GLuint LightTexture = 0;
 
-namespace {
-
-// A texture from a colour picture, from a colour picture and its mask, or (no colour picture) from a mask
-// alone tinted white.
-struct TextureSource {
-    GLuint* slot;
-    const char* colourPath;
-    const char* alphaPath;
-};
-
-const TextureSource TextureTable[] = {
+const TextureSource TextureTable[TextureCount] = {
     {&StarfieldTexture, "data/starfield.bmp", nullptr},
     {&TestTexture, "data/test.bmp", nullptr},
     {&ShipTexture, "data/ship.bmp", "data/ship_alpha.bmp"},
@@ -27,13 +17,11 @@ const TextureSource TextureTable[] = {
     {&LightTexture, nullptr, "data/light_alpha.bmp"},
 };
 
-ImageRecord* LoadSource(const TextureSource& source) {
+ImageRecord* LoadTextureSource(const TextureSource& source) {
     if (!source.alphaPath) return LoadBitmapChecked(source.colourPath);
     if (source.colourPath) return LoadBitmapWithAlpha(source.colourPath, source.alphaPath);
     return LoadTintedAlpha(255, 255, 255, source.alphaPath);
 }
-
-}  // namespace
 
 void UploadTexture(const ImageRecord* image, GLuint* slot, GLint components, GLenum format) {
     glGenTextures(1, slot);
@@ -57,7 +45,7 @@ bool LoadTextureSet() {
         // A name from an earlier context may belong to another texture in this one: a slot whose picture
         // fails is 0, so its layer is drawn plain white.
         *source.slot = 0;
-        ImageRecord* image = LoadSource(source);
+        ImageRecord* image = LoadTextureSource(source);
         if (!image) continue;
         status = true;
         const bool alpha = source.alphaPath != nullptr;

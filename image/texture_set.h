@@ -11,6 +11,21 @@ extern GLuint ShipTexture;
 extern GLuint MeshTexture;
 extern GLuint LightTexture;
 
+// A texture from a colour picture, from a colour picture and its mask, or (no colour picture) from a mask
+// alone tinted white.
+struct TextureSource {
+    GLuint* slot;
+    const char* colourPath;
+    const char* alphaPath;
+};
+
+// Which pictures feed which texture, in loading order (olvo-picture checks the same files).
+constexpr int TextureCount = 5;
+extern const TextureSource TextureTable[TextureCount];
+
+// The picture of one texture, decoded and composed, after any message it gives; none when it fails.
+ImageRecord* LoadTextureSource(const TextureSource& source);
+
 // Creates one texture object from `image` (3 or 4 components, GL_RGB or GL_RGBA) and stores its name in *slot.
 void UploadTexture(const ImageRecord* image, GLuint* slot, GLint components, GLenum format);
 
