@@ -21,8 +21,12 @@ class Adapter(X11Adapter):
     name = "sdl2"
     escape_exit_code = 0
     no_gl_text = "Can't Find A Suitable PixelFormat."
-    tools = X11Adapter.tools + ["cc", "openbox", "xset", "xprop"]
-    features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager"}
+    tools = X11Adapter.tools + ["cc", "openbox", "xset", "xprop", "xrdb"]
+    features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager", "desktop_scale"}
+    # Xft.dpi, or GDK_SCALE over it, and a resolution that can't be one, which is said and drawn unscaled.
+    scaled_displays = [("dpi96", 1, None), ("dpi144", 1.5, None), ("dpi192", 2, None), ("gdk_scale2", 2, None),
+                       ("dpi_junk", 1, "Xft.dpi: lots is not a resolution")]
+    xft_dpi = {"dpi96": "96", "dpi144": "144", "dpi192": "192", "gdk_scale2": "96", "dpi_junk": "lots"}
     hooks = None  # the built hooks, in a folder of their own that goes when the driver ends
 
     def missing(self):
@@ -35,7 +39,12 @@ class Adapter(X11Adapter):
             Adapter.hooks = tempfile.TemporaryDirectory(prefix="olvo-e2e-hooks-")
             subprocess.run(["cc", "-shared", "-fPIC", "-o", os.path.join(Adapter.hooks.name, "hooks.so"),
                             os.path.join(ROOT, "tests/e2e/sdl2_hooks.c"), "-ldl"], check=True, timeout=60)
-        self.start_x("Xvfb", "-screen", "0", "1024x768x24", *(["-extension", "GLX"] if display == "no_gl" else []))
+        scaled = display in self.xft_dpi  # the desktop's scale as X desktops publish it, on a screen it fits
+        self.start_x("Xvfb", "-screen", "0", "1920x1440x24" if scaled else "1024x768x24",
+                     *(["-extension", "GLX"] if display == "no_gl" else []))
+        if scaled:
+            subprocess.run(["xrdb", "-merge"], input=f"Xft.dpi: {self.xft_dpi[display]}\n", text=True, env=self.env,
+                           check=True, timeout=20)
         if display in ("fullscreen_mode", "unsettable_mode"):
             self.run("xrandr", "--newmode", "800x600_60", "38.25", "800", "832", "912", "1024", "600", "603", "607",
                      "624", "-hsync", "+vsync")
@@ -58,6 +67,7 @@ class Adapter(X11Adapter):
         hooked = ["SDL_VIDEO_ALLOW_SCREENSAVER=1", f"LD_PRELOAD={os.path.join(Adapter.hooks.name, 'hooks.so')}",
                   f"E2E_BOX_LOG={os.path.join(self.work, 'boxes')}",
                   f"ASAN_OPTIONS={os.environ.get('ASAN_OPTIONS', '')}:verify_asan_link_order=0"]
+        hooked.insert(0, f"GDK_SCALE={2 if display == 'gdk_scale2' else ''}")
         if display == "unsettable_mode":
             hooked.append("E2E_REFUSE_MODES=1")
         self.start_program(["env", *hooked, self.program], pictures)

@@ -9,7 +9,7 @@ missing(), start(display, pictures), window(), origin(), title(), screen_size(),
 press(key, until) (holds the key until `until()` is true, where keys can be held), wait_box(seconds),
 answer(button), close(), leave_fullscreen_by_browser(), wait_exit(seconds), stop(); where features name them,
 box_showing(), pointer_shown(), footprint(), signal(number), minimise(), restore(), resize(width, height) and
-saver() (the screen saver's state, 1 when on, and the idle milliseconds). Every wait is bounded.
+saver() (the screen saver's state, 1 when on, and the idle milliseconds), program_pids(). Every wait is bounded.
 """
 import importlib
 import os
@@ -45,10 +45,10 @@ def picture_stats(grab):
     return len(set(samples)), sum(map(sum, samples)) / (3 * max(len(samples), 1)), samples
 
 
-def expect_drawing(a, moving=False):
-    """The program's window, titled exactly, with an 800 x 600 client area that shows the scene (many colours,
+def expect_drawing(a, moving=False, size=(800, 600)):
+    """The program's window, titled exactly, with a client area of `size` that shows the scene (many colours,
     not dark); with `moving`, a later look differs. Keys sent after this reach the program's loop."""
-    wait_for(30, lambda: (g := a.window()) and g[:2] == (800, 600), "an 800 x 600 window")
+    wait_for(30, lambda: (g := a.window()) and g[:2] == size, f"a {size[0]} x {size[1]} window")
     try:  # waited for: a window a rebuild is taking down may still be there, and then none for a moment
         wait_for(10, lambda: a.title() == TITLE and ("screen_position" not in a.features or a.origin() == (0, 0)),
                  "the window titled and placed")
@@ -87,6 +87,23 @@ def expect_exit(a, code):
     got = a.wait_exit(15)
     if got != code:
         raise Failure(f"exit code {got}, want {code}")
+
+
+def cpu_share(a, seconds):
+    """The share of one core the program's processes took over `seconds`: user and system ticks from /proc (the
+    14th and 15th fields of stat, 100 a second)."""
+    def ticks():
+        total = 0
+        for pid in a.program_pids():
+            try:
+                fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
+            except OSError:  # gone meanwhile
+                continue
+            total += int(fields[11]) + int(fields[12])
+        return total
+    before, started = ticks(), time.monotonic()
+    time.sleep(seconds)
+    return (ticks() - before) / os.sysconf("SC_CLK_TCK") / (time.monotonic() - started)
 
 
 def started(a, display="plain"):
@@ -237,6 +254,45 @@ def minimised_restored_resized_then_sigint(a):
     expect_exit(a, 0)
 
 
+def minimised_quiet_then_restored(a):
+    """Under a window manager, a minimised program sleeps: at most 10% of a core over 4 s, where a loop that never
+    waits takes about half of one here, idle or loaded. Restored, the scene moves again; minimised again, SIGTERM
+    still ends the program with 0."""
+    started(a, "window_manager")
+    for last in (False, True):
+        a.minimise()
+        wait_for(10, lambda: a.window() is None, "the window minimised")
+        time.sleep(0.5)
+        if not last:
+            share = cpu_share(a, 4)
+            if share > 0.10:
+                raise Failure(f"{share:.0%} of a core while minimised")
+            a.restore()
+            expect_drawing(a, moving=True)
+    a.signal(signal.SIGTERM)
+    expect_exit(a, 0)
+
+
+def scaled_desktops(a):
+    """On each of the adapter's scaled desktops (display, scale, what the program says of it) the window's client
+    area is 800 x 600 at that scale and the picture fills all of it (a viewport left at 800 x 600 leaves the top
+    and right bare), moving."""
+    for display, scale, said in a.scaled_displays:
+        width, height = round(800 * scale), round(600 * scale)
+        a.start(display)
+        expect_drawing(a, moving=True, size=(width, height))
+        grab = a.grab(a.window())
+        w, h = width // 8, height // 8
+        edges = [(0, 0, w, height), (width - w, 0, w, height), (0, 0, width, h), (0, height - h, width, h)]
+        bare = [edge for edge in edges if picture_stats(region(grab, *edge))[0] <= 20]
+        if bare:
+            raise Failure(f"on {display} the picture misses the window's edge regions {bare}")
+        escape(a)
+        log = a.stop()
+        if said and said not in log:
+            raise Failure(f"on {display} the program didn't say {said!r}: {log!r}")
+
+
 # Every scenario, by the name the reports show; an optional one runs where the adapter lists it in `features`.
 SCENARIOS = [
     ("window and scene, then Escape", window_scene_and_escape, None),
@@ -249,6 +305,8 @@ SCENARIOS = [
      "unsettable_mode"),
     ("screen saver held off, then SIGTERM", saver_held_off_then_sigterm, "screen_saver"),
     ("minimised, restored and resized, then SIGINT", minimised_restored_resized_then_sigint, "window_manager"),
+    ("minimised it sleeps, restored it draws", minimised_quiet_then_restored, "window_manager"),
+    ("scaled desktops", scaled_desktops, "desktop_scale"),
     ("pictures missing", pictures_missing, None),
     ("no OpenGL", no_opengl, "no_gl"),
     ("fullscreen left by the browser", browser_leaves_fullscreen, "browser_leaves_fullscreen"),

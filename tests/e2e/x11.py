@@ -71,6 +71,9 @@ class X11Adapter:
         shutil.rmtree(self.work, ignore_errors=True)
         return log
 
+    def program_pids(self):
+        return [self.process.pid]
+
     def wait_exit(self, seconds):
         try:
             return self.process.wait(seconds)
