@@ -41,9 +41,10 @@ ensure_i386() {
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libx11-dev libgl-dev libglu1-mesa-dev libegl-dev
                 libgl1-mesa-dri libegl-mesa0 xfonts-base)
 # Unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots, what a program holds, a window
-# manager, the screen saver's state), benchmarks and fuzzing.
+# manager, the screen saver's state), the Debian package's dependencies and desktop entry, benchmarks and fuzzing.
 TEST_PACKAGES=(libgtest-dev libbenchmark-dev libstb-dev python3 clang xvfb xdotool x11-utils
-               x11-xserver-utils imagemagick procps libxres1 libxfixes3 libxtst6 openbox libxss1)
+               x11-xserver-utils imagemagick procps libxres1 libxfixes3 libxtst6 openbox libxss1 dpkg-dev
+               desktop-file-utils)
 # The Windows cross-build, its tests under 32-bit Wine and the Wine end-to-end tests' X servers and tools;
 # call ensure_i386 first. Installed without recommends, so Wine's 32-bit GL and X libraries are named here.
 WINDOWS_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 libgl1:i386 libglx-mesa0:i386

@@ -293,7 +293,15 @@ def scaled_desktops(a):
             raise Failure(f"on {display} the program didn't say {said!r}: {log!r}")
 
 
-# Every scenario, by the name the reports show; an optional one runs where the adapter lists it in `features`.
+def started_from_another_folder(a):
+    """PROGRAM is an installed launcher: started from a folder without the pictures, it shows the scene."""
+    a.start("plain", pictures=False)
+    expect_drawing(a, moving=True)
+    escape(a)
+
+
+# Every scenario, by the name the reports show; an optional one runs where the adapter lists it in `features`, and
+# one for "by_name" only when named.
 SCENARIOS = [
     ("window and scene, then Escape", window_scene_and_escape, None),
     ("closing the window", closing_the_window, "close"),
@@ -310,6 +318,7 @@ SCENARIOS = [
     ("pictures missing", pictures_missing, None),
     ("no OpenGL", no_opengl, "no_gl"),
     ("fullscreen left by the browser", browser_leaves_fullscreen, "browser_leaves_fullscreen"),
+    ("started from another folder", started_from_another_folder, "by_name"),
 ]
 
 
@@ -327,7 +336,8 @@ def main():
     chosen = sys.argv[3:]
     passed = failed = 0
     for name, scenario, feature in SCENARIOS:
-        if (feature and feature not in adapter.features) or (chosen and name not in chosen):
+        if (feature and feature not in adapter.features | {"by_name"}) or (feature == "by_name" and name not in chosen) \
+                or (chosen and name not in chosen):
             continue
         started = time.monotonic()
         try:
