@@ -45,13 +45,14 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libx11-dev libgl-de
 TEST_PACKAGES=(libgtest-dev libbenchmark-dev libstb-dev python3 clang xvfb xdotool x11-utils
                x11-xserver-utils imagemagick procps libxres1 libxfixes3 libxtst6 openbox libxss1 dpkg-dev
                desktop-file-utils)
-# The Windows cross-build, its tests under 32-bit Wine and the Wine end-to-end tests' X servers and tools;
+# The Windows cross-build, its tests under 32-bit Wine, the Wine end-to-end tests' X servers and tools, and
+# wrestool for the exe's resources;
 # call ensure_i386 first. Installed without recommends, so Wine's 32-bit GL and X libraries are named here.
 WINDOWS_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 libgl1:i386 libglx-mesa0:i386
                   libgl1-mesa-dri:i386 libxrandr2:i386 libxrender1:i386 libxi6:i386 libxxf86vm1:i386
                   libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxcomposite1:i386 fonts-wine
                   xvfb xdotool x11-utils x11-xserver-utils imagemagick xserver-xorg-core
-                  xserver-xorg-video-dummy python3 libxres1 libxfixes3 libxtst6)
+                  xserver-xorg-video-dummy python3 libxres1 libxfixes3 libxtst6 icoutils)
 # The program for the browser (emscripten; ./run.sh web) and its tests in headless Chromium, driven from
 # Debian's python3 over the DevTools protocol.
 WEB_PACKAGES=(cmake ninja-build emscripten python3)
