@@ -3,9 +3,9 @@
 # files and mappings, and the X server's resources, at the start, the middle and the end of REBUILDS F1 rebuilds
 # (default 500) and then of MINUTES of drawing (default 10). On SDL2 under Xvfb with an 800 x 600 mode, and on Wine
 # under Xorg's dummy driver. The figures should stay flat. It prints figures and never fails.
-# Programs: OLVO_SDL2 (default build/release/olvo-gl), OLVO_WIN32 (build/win32/olvo-gl.exe).
+# Programs: OLVO_SDL2 (default build/release/olvo-gl), OLVO_WIN32 (build/win64/olvo-gl.exe).
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 0
-python3 - "${1:-10}" "${2:-500}" "${OLVO_SDL2:-build/release/olvo-gl}" "${OLVO_WIN32:-build/win32/olvo-gl.exe}" <<'EOF'
+python3 - "${1:-10}" "${2:-500}" "${OLVO_SDL2:-build/release/olvo-gl}" "${OLVO_WIN32:-build/win64/olvo-gl.exe}" <<'EOF'
 import importlib
 import os
 import sys

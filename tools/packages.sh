@@ -20,22 +20,6 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# ensure_i386 : as root, lets apt install 32-bit (i386) packages, which 32-bit Wine needs; otherwise prints the
-# lines to run.
-ensure_i386() {
-    if [ "$(dpkg --print-architecture)" = i386 ] || dpkg --print-foreign-architectures | grep -qx i386; then
-        return 0
-    fi
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "32-bit packages aren't enabled. Enable them with:" >&2
-        echo "  sudo dpkg --add-architecture i386 && sudo apt-get update" >&2
-        exit 1
-    fi
-    echo "Enabling i386 packages" >&2
-    dpkg --add-architecture i386
-    apt-get update -qq
-}
-
 # The program: its build, Mesa's OpenGL, and X core fonts, without which (and without zenity) SDL can't draw a
 # message box on X11 and every box of the program would become a line on stderr.
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libx11-dev libgl-dev libglu1-mesa-dev libegl-dev
@@ -45,14 +29,13 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libx11-dev libgl-de
 TEST_PACKAGES=(libgtest-dev libbenchmark-dev libstb-dev python3 clang xvfb xdotool x11-utils
                x11-xserver-utils imagemagick procps libxres1 libxfixes3 libxtst6 openbox libxss1 dpkg-dev
                desktop-file-utils)
-# The Windows cross-build, its tests under 32-bit Wine, the Wine end-to-end tests' X servers and tools, and
-# wrestool for the exe's resources;
-# call ensure_i386 first. Installed without recommends, so Wine's 32-bit GL and X libraries are named here.
-WINDOWS_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 libgl1:i386 libglx-mesa0:i386
-                  libgl1-mesa-dri:i386 libxrandr2:i386 libxrender1:i386 libxi6:i386 libxxf86vm1:i386
-                  libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxcomposite1:i386 fonts-wine
-                  xvfb xdotool x11-utils x11-xserver-utils imagemagick xserver-xorg-core
-                  xserver-xorg-video-dummy python3 libxres1 libxfixes3 libxtst6 icoutils)
+# The Windows cross-builds (32- and 64-bit), the tests of the 64-bit one under 64-bit Wine, the Wine
+# end-to-end tests' X servers and tools, and wrestool for the exe's resources. Installed without recommends, so
+# Wine's GL and X libraries are named here.
+WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine64 libgl1 libglx-mesa0 libgl1-mesa-dri
+                  libxrandr2 libxrender1 libxi6 libxxf86vm1 libxcursor1 libxfixes3 libxinerama1 libxcomposite1
+                  fonts-wine xvfb xdotool x11-utils x11-xserver-utils imagemagick xserver-xorg-core
+                  xserver-xorg-video-dummy python3 libxres1 libxtst6 icoutils)
 # The program for the browser (emscripten; ./run.sh web) and its tests in headless Chromium, driven from
 # Debian's python3 over the DevTools protocol.
 WEB_PACKAGES=(cmake ninja-build emscripten python3)

@@ -1,10 +1,11 @@
 """The Windows program under Wine on private X servers: Xvfb, or Xorg with its dummy driver for a real switch to
 800 x 600. Window texts, which X doesn't show for message boxes, come from Wine's +win trace."""
+import contextlib
 import os
 import re
 import subprocess
 
-from driver import ROOT
+from driver import ROOT, Failure, wait_for
 from x11 import X11Adapter
 
 
@@ -12,7 +13,7 @@ class Adapter(X11Adapter):
     name = "wine"
     escape_exit_code = 27  # the loop's last message is the WM_CHAR that translating the Escape key-down posted
     no_gl_text = "Can't Find A Suitable PixelFormat."
-    tools = X11Adapter.tools + ["wine", "wineserver", "Xorg"]
+    tools = X11Adapter.tools + ["Xorg"]
     answer_keys = {"ok": "Return", "yes": "y", "no": "n"}
     prefix_ready = False
     # Now and then, more often on a loaded machine, Wine doesn't give the display mode back after a switch: its
@@ -21,11 +22,29 @@ class Adapter(X11Adapter):
 
     def missing(self):
         dummy = os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so")
-        return super().missing() + ([] if dummy else ["xserver-xorg-video-dummy"])
+        wine = os.path.exists("/usr/lib/wine/wine64")
+        return super().missing() + ([] if dummy else ["xserver-xorg-video-dummy"]) + ([] if wine else ["wine64"])
+
+    # The prefix scripts work in the Wine that runs this program: 64-bit for a 64-bit build.
+    def prefix(self, command, **options):
+        with open(self.program, "rb") as exe:
+            header = exe.read(4096)
+        pe = int.from_bytes(header[60:64], "little")
+        arch = "win64" if header[pe + 4:pe + 6] == b"\x64\x86" else "win32"
+        self.env["OLVO_WINE_ARCH"] = arch
+        return subprocess.run(["bash", "-c", f"source {ROOT}/tests/wine/prefix.sh && {command}"],
+                              env=dict(os.environ, OLVO_WINE_ARCH=arch), **options)
 
     def start(self, display, pictures=True):
         if not self.prefix_ready:
-            subprocess.run(["bash", "-c", f"source {ROOT}/tests/wine/prefix.sh && ensure_wine_prefix"], check=True)
+            self.prefix("ensure_wine_prefix", check=True)
+            # A fresh prefix's first window can take tens of seconds on a loaded machine: the program is started
+            # once and stopped, so that no scenario waits for that.
+            self.start_x("Xvfb", "-screen", "0", "1024x768x24")
+            self.start_program([os.path.join(ROOT, "tests/wine/wine.sh"), self.program], True)
+            with contextlib.suppress(Failure):
+                wait_for(120, self.main_window, "the first window in a fresh prefix")
+            self.stop()
             Adapter.prefix_ready = True
         if display == "fullscreen_mode":
             self.start_x("Xorg", "-config", os.path.join(ROOT, "tests/e2e/xorg-dummy.conf"), "-novtswitch",
@@ -65,7 +84,6 @@ class Adapter(X11Adapter):
         self.run("xdotool", "key", key)
 
     def stop(self):
-        subprocess.run(["bash", "-c", f"source {ROOT}/tests/wine/prefix.sh && timeout 20 wineserver -k; "
-                        "timeout 20 wineserver -w"], capture_output=True)
+        self.prefix("timeout 20 olvo_wineserver -k; timeout 20 olvo_wineserver -w", capture_output=True)
         log = super().stop()
         return "\n".join(line for line in log.splitlines() if ":trace:" not in line)

@@ -2,7 +2,7 @@
 # flake.sh [RUNS] -- runs every back-end's end-to-end scenarios RUNS times (default 20) in a row and prints how
 # many times each scenario passed, with the reasons of the failures. It never fails: it finds flaky scenarios.
 # Programs (a back-end whose program isn't built is left out): OLVO_SDL2 (build/release/olvo-gl), OLVO_SDL2_SAN
-# (build/debug/olvo-gl, the sanitizer build), OLVO_WIN32 (build/win32/olvo-gl.exe), OLVO_WEB (build/web).
+# (build/debug/olvo-gl, the sanitizer build), OLVO_WIN32 (build/win64/olvo-gl.exe), OLVO_WEB (build/web).
 cd "$(dirname "${BASH_SOURCE[0]}")/../.." || exit 0
 runs=${1:-20}
 logs=$(mktemp -d)
@@ -30,6 +30,6 @@ backend() {
 
 backend sdl2 sdl2 "${OLVO_SDL2:-build/release/olvo-gl}"
 backend sdl2-sanitized sdl2 "${OLVO_SDL2_SAN:-build/debug/olvo-gl}" ASAN_OPTIONS=detect_leaks=0
-backend wine wine "${OLVO_WIN32:-build/win32/olvo-gl.exe}"
+backend wine wine "${OLVO_WIN32:-build/win64/olvo-gl.exe}"
 backend web web "${OLVO_WEB:-build/web}"
 exit 0
