@@ -44,6 +44,18 @@ void ScaleClientArea(HWND window, int width, int height) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Windows tells a window it is minimised in WM_ACTIVATE only when it was active until then; one deactivated
+// first (as Wine does when the window manager iconifies it) hears nothing more. A change in and out of the
+// minimised state is therefore told here as WM_ACTIVATE, so the program always knows when it is unseen.
+void TellMinimised(HWND window) {
+    static HWND told = nullptr;  // the window last told it is minimised
+    const bool iconic = IsIconic(window) != FALSE;
+    if (iconic == (told == window)) return;
+    told = iconic ? window : nullptr;
+    const WORD state = !iconic && GetActiveWindow() == window ? WA_ACTIVE : WA_INACTIVE;
+    SendMessageA(window, WM_ACTIVATE, MAKEWPARAM(state, iconic ? 1 : 0), 0);
+}
+
 }  // namespace
 
 HINSTANCE PlatformGetModuleHandle() {
@@ -179,7 +191,9 @@ LRESULT PlatformDefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_WINDOWPOSCHANGED) TellMinimised(window);
+    return result;
 }
 
 void PlatformPostQuitMessage(int exitCode) {

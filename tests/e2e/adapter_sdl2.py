@@ -50,17 +50,8 @@ class Adapter(X11Adapter):
                      "624", "-hsync", "+vsync")
             if self.run("xrandr", "--addmode", "screen", "800x600_60").returncode != 0:
                 raise RuntimeError("can't add an 800 x 600 mode to the screen")
-        self.wm = None
-        if display == "window_manager":  # undecorated, so the window's client area stays at the screen's corner
-            config = os.path.join(self.work, "openbox.xml")
-            with open(config, "w") as out:
-                out.write('<openbox_config xmlns="http://openbox.org/3.4/rc"><theme><keepBorder>no</keepBorder>'
-                          '</theme><applications><application class="*"><decor>no</decor></application>'
-                          '</applications></openbox_config>\n')
-            self.wm = subprocess.Popen(["openbox", "--config-file", config], env=self.env, stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-            wait_for(10, lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
-                     "openbox running")
+        if display == "window_manager":
+            self.start_wm()
         self.boxes_read = 0
         # The sanitizer build's runtime needn't come first among the libraries: the hooks come before it. SDL holds
         # the screen saver off by itself unless told not to, which would hide a program that doesn't.
@@ -85,13 +76,6 @@ class Adapter(X11Adapter):
     def signal(self, number):
         self.process.send_signal(number)
 
-    def minimise(self):
-        self.minimised = wait_for(10, self.main_window, "a window to minimise")
-        self.run("xdotool", "windowminimize", "--sync", self.minimised)
-
-    def restore(self):
-        self.run("xdotool", "windowactivate", "--sync", self.minimised)
-
     def resize(self, width, height):
         window = wait_for(10, self.main_window, "a window to resize")
         self.run("xdotool", "windowsize", "--sync", window, str(width), str(height))
@@ -111,9 +95,3 @@ class Adapter(X11Adapter):
         answered = xss.XScreenSaverQueryInfo(display, xlib.XDefaultRootWindow(display), ctypes.byref(info))
         xlib.XCloseDisplay(display)
         return (info.state, info.idle) if answered else (None, 0)
-
-    def stop(self):
-        if getattr(self, "wm", None):
-            self.wm.kill()
-            self.wm.wait()
-        return super().stop()
