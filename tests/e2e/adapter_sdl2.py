@@ -22,7 +22,7 @@ class Adapter(X11Adapter):
     escape_exit_code = 0
     no_gl_text = "Can't Find A Suitable PixelFormat."
     tools = X11Adapter.tools + ["cc", "openbox", "xset", "xprop", "xrdb"]
-    features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager", "desktop_scale"}
+    features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager", "minimise", "desktop_scale"}
     # Xft.dpi, or GDK_SCALE over it, and a resolution that can't be one, which is said and drawn unscaled.
     scaled_displays = [("dpi96", 1, None), ("dpi144", 1.5, None), ("dpi192", 2, None), ("gdk_scale2", 2, None),
                        ("dpi_junk", 1, "Xft.dpi: lots is not a resolution")]

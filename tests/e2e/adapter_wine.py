@@ -14,7 +14,7 @@ class Adapter(X11Adapter):
     escape_exit_code = 27  # the loop's last message is the WM_CHAR that translating the Escape key-down posted
     no_gl_text = "Can't Find A Suitable PixelFormat."
     tools = X11Adapter.tools + ["Xorg", "openbox", "xprop"]
-    features = X11Adapter.features | {"window_manager", "desktop_scale"}
+    features = X11Adapter.features | {"minimise", "desktop_scale"}
     # Wine's dots per inch, set in a prefix of their own (the setting lasts in a prefix), whose windows a window
     # manager may manage, so that one can minimise them.
     scaled_displays = [("dpi96", 1, None), ("dpi144", 1.5, None), ("dpi192", 2, None)]
@@ -75,7 +75,7 @@ class Adapter(X11Adapter):
         if display == "window_manager":
             self.start_wm()
         self.texts_read = 0
-        self.env["WINEDEBUG"] = "-all,+win" + (",+message" if os.environ.get("E2E_WINEDEBUG") else "")
+        self.env["WINEDEBUG"] = "-all,+win"
         self.start_program([os.path.join(ROOT, "tests/wine/wine.sh"), self.program], pictures)
 
     # The client area is the child window Wine makes for the GL surface, or the window itself when frameless.

@@ -30,7 +30,7 @@ class X11Adapter:
         # Made by each start, removed by each stop.
         self.work = os.path.join(tempfile.gettempdir(), f"olvo-e2e-{os.getpid()}")
         self.env = dict(os.environ, MESA_SHADER_CACHE_DISABLE="true")
-        self.x = self.process = self.box = self.answered = None
+        self.wm = self.x = self.process = self.box = self.answered = None
 
     def missing(self):
         return [tool for tool in self.tools if not shutil.which(tool)] + (
@@ -58,7 +58,7 @@ class X11Adapter:
                       '</theme><applications><application class="*"><decor>no</decor></application>'
                       '</applications></openbox_config>\n')
         self.wm = subprocess.Popen(["openbox", "--config-file", config], env=self.env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+                                   stderr=subprocess.DEVNULL, start_new_session=True)
         wait_for(10, lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
                  "openbox running")
 
@@ -81,22 +81,15 @@ class X11Adapter:
     def stop(self):
         """Ends the program (with any box it forked), any window manager and the X server; returns what the program
         printed."""
-        if getattr(self, "wm", None):
-            self.wm.kill()
-            self.wm.wait()
-        self.wm = None
-        for process in filter(None, (self.process, self.x)):
+        for process in filter(None, (self.wm, self.process, self.x)):
             with contextlib.suppress(ProcessLookupError):
                 os.killpg(process.pid, signal.SIGKILL)
             process.wait()
-        self.x = self.process = self.box = self.answered = None
+        self.wm = self.x = self.process = self.box = self.answered = None
         path = os.path.join(self.work, "output")
         log = open(path, errors="replace").read() if os.path.exists(path) else ""
         shutil.rmtree(self.work, ignore_errors=True)
         return log
-
-    def program_pids(self):
-        return [self.process.pid]
 
     def wait_exit(self, seconds):
         try:
