@@ -129,13 +129,11 @@ HGLRC PlatformCreateContext(HDC dc) {
     return wglCreateContext(dc);
 }
 
-// A context made current the first time is asked for one display refresh per swap, where the driver offers it
-// (WGL_EXT_swap_control): "as fast as the display allows".
+// A context made current is asked for one display refresh per swap, where the driver offers it
+// (WGL_EXT_swap_control): "as fast as the display allows". The program makes a context current once per build.
 BOOL PlatformMakeCurrent(HDC dc, HGLRC context) {
-    static HGLRC paced = nullptr;
     if (!wglMakeCurrent(dc, context)) return FALSE;
-    if (context && context != paced) {
-        paced = context;
+    if (context) {
         const auto swapInterval =
             reinterpret_cast<SwapIntervalCall>(reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
         if (swapInterval) swapInterval(1);
