@@ -68,7 +68,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             }
             continue;
         }
-        // Escape ends the loop before the swap; a minimised window draws nothing but still swaps.
+        // Escape ends the loop before the swap; a minimised window draws nothing but still swaps, then sleeps
+        // until the next message (its restoring, a key, closing) instead of spinning unseen.
         if ((WindowActive && !DrawFrame()) || KeyDown[VK_ESCAPE]) {
             done = true;
             continue;
@@ -93,6 +94,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             Fullscreen = !Fullscreen;
             if (!CreateRenderWindow(WindowTitle, WindowWidth, WindowHeight, WindowBits, Fullscreen)) return 0;
         }
+        if (!WindowActive) PlatformWaitMessage();
     }
     DestroyRenderWindow();
     return int(msg.wParam);

@@ -268,6 +268,7 @@ HWND PlatformSetFocus(HWND window);
 
 // Message loop: called by the main loop and the window procedure.
 BOOL PlatformPeekMessage(MSG* msg, HWND window, UINT first, UINT last, UINT remove);
+BOOL PlatformWaitMessage();  // WaitMessage: blocks until a message is queued (returns at once if one is)
 BOOL PlatformTranslateMessage(const MSG* msg);
 LRESULT PlatformDispatchMessage(const MSG* msg);
 LRESULT PlatformDefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -173,6 +173,20 @@ BOOL PlatformPeekMessage(MSG* msg, HWND, UINT, UINT, UINT) {
     return TRUE;
 }
 
+// Delivers the next batch at once; with none left, a real wait would never return, which fails the test.
+BOOL PlatformWaitMessage() {
+    Fake.calls.push_back("WaitMessage");
+    if (Fake.queue.empty() && !Fake.batches.empty()) {
+        Fake.queue.insert(Fake.queue.end(), Fake.batches.front().begin(), Fake.batches.front().end());
+        Fake.batches.pop_front();
+        afterIdle = false;
+    } else if (Fake.queue.empty()) {
+        ADD_FAILURE() << "the loop waited for a message that would never come";
+        Fake.queue.push_back(FakeMessage(WM_QUIT, WPARAM(-1)));
+    }
+    return TRUE;
+}
+
 // Keys that type a character get a WM_CHAR straight after their key-down, as TranslateMessage posts it.
 BOOL PlatformTranslateMessage(const MSG* msg) {
     const WPARAM key = msg->wParam;

@@ -42,7 +42,8 @@ struct FakePlatformState {
     DWORD createdStyle = 0, createdExStyle = 0;
     std::string createdTitle;
 
-    // Message playback: each batch is delivered after one idle pass (a PeekMessage that found nothing).
+    // Message playback: each batch is delivered after one idle pass (a PeekMessage that found nothing), or by
+    // WaitMessage.
     std::deque<std::vector<MSG>> batches;
     std::deque<MSG> queue;
     int idlePasses = 0;

@@ -21,12 +21,15 @@ TEST_F(ShellTest, EscapeEndsTheLoopBeforeTheSwap) {
     EXPECT_TRUE(NothingHeld());
 }
 
-// A minimised window draws nothing but still swaps; the pass that sees Escape draws but never shows its frame.
-TEST_F(ShellTest, DrawsAndSwapsEveryIdlePassButOnlySwapsWhileMinimised) {
+// A minimised window draws nothing but still swaps, then sleeps until the next message (Escape still ends it);
+// the pass that sees Escape draws but never shows its frame.
+TEST_F(ShellTest, DrawsAndSwapsEveryIdlePassButOnlySwapsAndWaitsWhileMinimised) {
     Fake.queue = {FakeMessage(WM_ACTIVATE, 0x10000)};  // minimised before the first frame
     Fake.batches = {{}, {}, {}, {}, {Key(VK_ESCAPE, true)}};
-    RunProgram();
+    EXPECT_EQ(RunProgram(), 27);
     EXPECT_EQ(CountCalls("SwapBuffers"), 5);
+    EXPECT_EQ(CountCalls("WaitMessage"), 5);
+    EXPECT_EQ(CountCalls("PeekMessage empty"), 6);  // a pass per message waited for, and Escape's: no spinning
     EXPECT_EQ(SpinAngle, 0.0f);
     EXPECT_EQ(WavePhase, 0.0f);
 
@@ -36,8 +39,26 @@ TEST_F(ShellTest, DrawsAndSwapsEveryIdlePassButOnlySwapsWhileMinimised) {
     Fake.batches = {{}, {}, {Key(VK_ESCAPE, true)}};
     RunProgram();
     EXPECT_EQ(CountCalls("SwapBuffers"), 3);
+    EXPECT_EQ(CountCalls("WaitMessage"), 0);
     EXPECT_FLOAT_EQ(SpinAngle, 4 * -0.6f);
     EXPECT_FLOAT_EQ(WavePhase, 4 * 0.3f);
+}
+
+// Minimised after two frames and restored three messages later, the scene stands still in between and then
+// turns on from where it stopped.
+TEST_F(ShellTest, RestoredTheSceneDrawsOnFromWhereItStopped) {
+    std::vector<bool> moved;  // per swap: the spin changed since the last one
+    float last = SpinAngle;
+    Fake.onSwap = [&] {
+        moved.push_back(SpinAngle != last);
+        last = SpinAngle;
+    };
+    Fake.batches = {{}, {FakeMessage(WM_ACTIVATE, 0x10000)}, {}, {}, {FakeMessage(WM_ACTIVATE, 1)}, {},
+                    {Key(VK_ESCAPE, true)}};
+    RunProgram();
+    EXPECT_EQ(moved, (std::vector<bool>{true, true, false, false, false, true, true}));
+    EXPECT_EQ(CountCalls("WaitMessage"), 3);
+    EXPECT_FLOAT_EQ(SpinAngle, 5 * -0.6f);
 }
 
 // Three key-downs in separate passes (auto-repeat) and one whose key stays down for several passes rebuild

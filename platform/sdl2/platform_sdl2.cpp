@@ -4,8 +4,11 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -137,6 +140,41 @@ int Sdl2TranslateKey(SDL_Keycode key) {
     case SDLK_DELETE: return VK_DELETE;
     default: return 0;
     }
+}
+
+// The desktop's scale as X desktops publish it: GDK_SCALE where the session sets one, else the X resource
+// Xft.dpi over 96. A value that can't be a scale is said on stderr and read as 1.
+double Sdl2DesktopScale() {
+    if (const char* gdk = std::getenv("GDK_SCALE"); gdk && *gdk) {
+        char* end = nullptr;
+        const long scale = std::strtol(gdk, &end, 10);
+        if (*end == '\0' && scale >= 1 && scale <= 8) return double(scale);
+        std::fprintf(stderr, "GDK_SCALE=%s is not a scale from 1 to 8; drawing unscaled\n", gdk);
+        return 1.0;
+    }
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    const char* resources = nullptr;
+    if (sdl2.window && SDL_GetWindowWMInfo(sdl2.window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        resources = XResourceManagerString(info.info.x11.display);
+    }
+    if (!resources) return 1.0;
+    XrmInitialize();
+    XrmDatabase database = XrmGetStringDatabase(resources);
+    char* type = nullptr;
+    XrmValue value{};
+    std::string dpi;
+    if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr) dpi = value.addr;
+    XrmDestroyDatabase(database);
+    if (dpi.empty()) return 1.0;
+    char* end = nullptr;
+    const double dots = std::strtod(dpi.c_str(), &end);
+    if (*end != '\0' || !(dots >= 24 && dots <= 960)) {
+        std::fprintf(stderr, "Xft.dpi: %s is not a resolution from 24 to 960 dots per inch; drawing unscaled\n",
+                     dpi.c_str());
+        return 1.0;
+    }
+    return dots / 96.0;
 }
 
 void Sdl2Post(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -348,6 +386,15 @@ BOOL PlatformSetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
         if (sdl2.popup) flags |= SDL_WINDOW_BORDERLESS;
         sdl2.window = SDL_CreateWindow(sdl2.title.c_str(), 0, 0, sdl2.width, sdl2.height, flags);
         if (!sdl2.window) return FALSE;
+        // A framed window is the size asked for at the desktop's scale (the X connection is the window's, so
+        // the scale is read once it exists); a frameless one is for a display mode and stays as asked.
+        if (!sdl2.popup) {
+            const double scale = Sdl2DesktopScale();
+            if (scale != 1.0) {
+                SDL_SetWindowSize(sdl2.window, int(std::lround(sdl2.width * scale)),
+                                  int(std::lround(sdl2.height * scale)));
+            }
+        }
     }
     SDL_DisableScreenSaver();
     return TRUE;
@@ -357,6 +404,8 @@ HGLRC PlatformCreateContext(HDC dc) {
     if (!Sdl2IsDeviceContext(dc) || !sdl2.window || sdl2.context) return nullptr;
     sdl2.context = SDL_GL_CreateContext(sdl2.window);
     if (!sdl2.context) return nullptr;
+    // One display refresh per swap, where the driver can wait for it: "as fast as the display allows".
+    SDL_GL_SetSwapInterval(1);
     // SDL makes a new context current; a new rendering context isn't current until it is made so.
     SDL_GL_MakeCurrent(sdl2.window, nullptr);
     return reinterpret_cast<HGLRC>(sdl2.context);
@@ -378,6 +427,11 @@ BOOL PlatformDeleteContext(HGLRC context) {
 BOOL PlatformShowWindow(HWND window, int) {
     if (!Sdl2IsWindow(window) || !sdl2.window) return FALSE;
     SDL_ShowWindow(sdl2.window);
+    // The program sets its viewport for the size it asked for; the window's own size (the desktop's scale, or
+    // what a window manager gave) follows as the size change Windows sends when a window is shown.
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(sdl2.window, &width, &height);
+    Sdl2Post(WM_SIZE, 0, LPARAM((width & 0xFFFF) | (height & 0xFFFF) << 16));
     return TRUE;
 }
 
@@ -431,6 +485,15 @@ LRESULT PlatformDispatchMessage(const MSG* msg) {
 
 LRESULT PlatformDefWindowProc(HWND, UINT, WPARAM, LPARAM) {
     return 0;
+}
+
+// Sleeps in SDL's wait until an event comes that may be a message; SDL turns SIGTERM and SIGINT into one.
+BOOL PlatformWaitMessage() {
+    if (!sdl2.queue.empty() || sdl2.quitPosted) return TRUE;
+    SDL_Event event;
+    if (!SDL_WaitEvent(&event)) return FALSE;
+    Sdl2TranslateEvent(event);
+    return TRUE;
 }
 
 void PlatformPostQuitMessage(int exitCode) {

@@ -425,6 +425,13 @@ LRESULT PlatformDefWindowProc(HWND, UINT, WPARAM, LPARAM) {
     return 0;
 }
 
+// A page that isn't shown gets no animation frames, so waiting for the next one sleeps until the page is shown
+// again, which is the message a minimised program waits for (keys can't reach a hidden page).
+BOOL PlatformWaitMessage() {
+    if (web.queue.empty() && !web.quitPosted) WebWaitForFrame();
+    return TRUE;
+}
+
 void PlatformPostQuitMessage(int exitCode) {
     web.quitPosted = true;
     web.quitCode = exitCode;

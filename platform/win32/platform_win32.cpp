@@ -1,5 +1,62 @@
 // platform_win32.cpp -- the seam on the real Win32 API: user32 windows and messages, gdi32 pixel formats, WGL.
+// The program is DPI aware (its manifest): a framed window here gets its client area at the monitor's scale and
+// keeps it when moved to another monitor; a fullscreen one keeps the display mode's size.
 #include "platform/platform.h"
+
+namespace {
+
+constexpr UINT DpiChangedMessage = 0x02E0;  // WM_DPICHANGED
+constexpr int DefaultDpi = 96;
+
+// Calls of Windows 10 and later, looked up so the program still starts on older Windows.
+using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+using AdjustWindowRectExForDpiCall = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+using SwapIntervalCall = BOOL(WINAPI*)(int);
+
+template <typename Call>
+Call User32Call(const char* name) {
+    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+// The window's monitor's DPI, or the system's where Windows can't say per window.
+UINT WindowDpi(HWND window) {
+    static const auto getDpiForWindow = User32Call<GetDpiForWindowCall>("GetDpiForWindow");
+    if (getDpiForWindow) {
+        if (const UINT dpi = getDpiForWindow(window)) return dpi;
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : DefaultDpi;
+    if (screen) ReleaseDC(nullptr, screen);
+    return UINT(dpi > 0 ? dpi : DefaultDpi);
+}
+
+// Sizes a framed window so its client area is `width` x `height` at its DPI (the frame too at that DPI).
+void ScaleClientArea(HWND window, int width, int height) {
+    const UINT dpi = WindowDpi(window);
+    const DWORD style = DWORD(GetWindowLongA(window, GWL_STYLE));
+    const DWORD exStyle = DWORD(GetWindowLongA(window, GWL_EXSTYLE));
+    RECT rect{0, 0, MulDiv(width, int(dpi), DefaultDpi), MulDiv(height, int(dpi), DefaultDpi)};
+    static const auto adjustForDpi = User32Call<AdjustWindowRectExForDpiCall>("AdjustWindowRectExForDpi");
+    if (!(adjustForDpi && adjustForDpi(&rect, style, FALSE, exStyle, dpi))) {
+        AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    }
+    SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Windows tells a window it is minimised in WM_ACTIVATE only when it was active until then; one deactivated
+// first (as Wine does when the window manager iconifies it) hears nothing more. A change in and out of the
+// minimised state is therefore told here as WM_ACTIVATE, so the program always knows when it is unseen.
+void TellMinimised(HWND window) {
+    static HWND told = nullptr;  // the window last told it is minimised
+    const bool iconic = IsIconic(window) != FALSE;
+    if (iconic == (told == window)) return;
+    told = iconic ? window : nullptr;
+    const WORD state = !iconic && GetActiveWindow() == window ? WA_ACTIVE : WA_INACTIVE;
+    SendMessageA(window, WM_ACTIVATE, MAKEWPARAM(state, iconic ? 1 : 0), 0);
+}
+
+}  // namespace
 
 HINSTANCE PlatformGetModuleHandle() {
     return GetModuleHandleA(nullptr);
@@ -35,9 +92,17 @@ BOOL PlatformAdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyl
     return AdjustWindowRectEx(rect, style, menu, exStyle);
 }
 
+// The size asked for is the 96-dpi client area plus the frame AdjustWindowRectEx gave: a framed window gets
+// that client area at its monitor's DPI.
 HWND PlatformCreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
                             int height, HWND parent, HMENU menu, HINSTANCE module, void* param) {
-    return CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menu, module, param);
+    HWND window = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menu, module, param);
+    if (window && !(style & WS_POPUP)) {
+        RECT frame{0, 0, 0, 0};
+        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+        ScaleClientArea(window, width - (frame.right - frame.left), height - (frame.bottom - frame.top));
+    }
+    return window;
 }
 
 BOOL PlatformDestroyWindow(HWND window) {
@@ -64,16 +129,31 @@ HGLRC PlatformCreateContext(HDC dc) {
     return wglCreateContext(dc);
 }
 
+// A context made current is asked for one display refresh per swap, where the driver offers it
+// (WGL_EXT_swap_control): "as fast as the display allows". The program makes a context current once per build.
 BOOL PlatformMakeCurrent(HDC dc, HGLRC context) {
-    return wglMakeCurrent(dc, context);
+    if (!wglMakeCurrent(dc, context)) return FALSE;
+    if (context) {
+        const auto swapInterval =
+            reinterpret_cast<SwapIntervalCall>(reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
+        if (swapInterval) swapInterval(1);
+    }
+    return TRUE;
 }
 
 BOOL PlatformDeleteContext(HGLRC context) {
     return wglDeleteContext(context);
 }
 
+// The program sets its viewport for the size it asked for after showing the window: the client area's real
+// size follows as a size message in the queue, before the first frame.
 BOOL PlatformShowWindow(HWND window, int command) {
-    return ShowWindow(window, command);
+    const BOOL wasVisible = ShowWindow(window, command);
+    RECT client;
+    if (GetClientRect(window, &client)) {
+        PostMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    }
+    return wasVisible;
 }
 
 BOOL PlatformSetForegroundWindow(HWND window) {
@@ -88,6 +168,10 @@ BOOL PlatformPeekMessage(MSG* msg, HWND window, UINT first, UINT last, UINT remo
     return PeekMessageA(msg, window, first, last, remove);
 }
 
+BOOL PlatformWaitMessage() {
+    return WaitMessage();
+}
+
 BOOL PlatformTranslateMessage(const MSG* msg) {
     return TranslateMessage(msg);
 }
@@ -96,8 +180,18 @@ LRESULT PlatformDispatchMessage(const MSG* msg) {
     return DispatchMessageA(msg);
 }
 
+// Moved to a monitor of another DPI, a framed window takes the size Windows suggests, which keeps its client
+// area the same at the new scale; the size message that follows sets the viewport.
 LRESULT PlatformDefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
+    if (message == DpiChangedMessage && !(GetWindowLongA(window, GWL_STYLE) & WS_POPUP)) {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_WINDOWPOSCHANGED) TellMinimised(window);
+    return result;
 }
 
 void PlatformPostQuitMessage(int exitCode) {

@@ -21,8 +21,12 @@ class Adapter(X11Adapter):
     name = "sdl2"
     escape_exit_code = 0
     no_gl_text = "Can't Find A Suitable PixelFormat."
-    tools = X11Adapter.tools + ["cc", "openbox", "xset", "xprop"]
-    features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager"}
+    tools = X11Adapter.tools + ["cc", "openbox", "xset", "xprop", "xrdb"]
+    features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager", "minimise", "desktop_scale"}
+    # Xft.dpi, or GDK_SCALE over it, and a resolution that can't be one, which is said and drawn unscaled.
+    scaled_displays = [("dpi96", 1, None), ("dpi144", 1.5, None), ("dpi192", 2, None), ("gdk_scale2", 2, None),
+                       ("dpi_junk", 1, "Xft.dpi: lots is not a resolution")]
+    xft_dpi = {"dpi96": "96", "dpi144": "144", "dpi192": "192", "gdk_scale2": "96", "dpi_junk": "lots"}
     hooks = None  # the built hooks, in a folder of their own that goes when the driver ends
 
     def missing(self):
@@ -35,29 +39,26 @@ class Adapter(X11Adapter):
             Adapter.hooks = tempfile.TemporaryDirectory(prefix="olvo-e2e-hooks-")
             subprocess.run(["cc", "-shared", "-fPIC", "-o", os.path.join(Adapter.hooks.name, "hooks.so"),
                             os.path.join(ROOT, "tests/e2e/sdl2_hooks.c"), "-ldl"], check=True, timeout=60)
-        self.start_x("Xvfb", "-screen", "0", "1024x768x24", *(["-extension", "GLX"] if display == "no_gl" else []))
+        scaled = display in self.xft_dpi  # the desktop's scale as X desktops publish it, on a screen it fits
+        self.start_x("Xvfb", "-screen", "0", "1920x1440x24" if scaled else "1024x768x24",
+                     *(["-extension", "GLX"] if display == "no_gl" else []))
+        if scaled:
+            subprocess.run(["xrdb", "-merge"], input=f"Xft.dpi: {self.xft_dpi[display]}\n", text=True, env=self.env,
+                           check=True, timeout=20)
         if display in ("fullscreen_mode", "unsettable_mode"):
             self.run("xrandr", "--newmode", "800x600_60", "38.25", "800", "832", "912", "1024", "600", "603", "607",
                      "624", "-hsync", "+vsync")
             if self.run("xrandr", "--addmode", "screen", "800x600_60").returncode != 0:
                 raise RuntimeError("can't add an 800 x 600 mode to the screen")
-        self.wm = None
-        if display == "window_manager":  # undecorated, so the window's client area stays at the screen's corner
-            config = os.path.join(self.work, "openbox.xml")
-            with open(config, "w") as out:
-                out.write('<openbox_config xmlns="http://openbox.org/3.4/rc"><theme><keepBorder>no</keepBorder>'
-                          '</theme><applications><application class="*"><decor>no</decor></application>'
-                          '</applications></openbox_config>\n')
-            self.wm = subprocess.Popen(["openbox", "--config-file", config], env=self.env, stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-            wait_for(10, lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
-                     "openbox running")
+        if display == "window_manager":
+            self.start_wm()
         self.boxes_read = 0
         # The sanitizer build's runtime needn't come first among the libraries: the hooks come before it. SDL holds
         # the screen saver off by itself unless told not to, which would hide a program that doesn't.
         hooked = ["SDL_VIDEO_ALLOW_SCREENSAVER=1", f"LD_PRELOAD={os.path.join(Adapter.hooks.name, 'hooks.so')}",
                   f"E2E_BOX_LOG={os.path.join(self.work, 'boxes')}",
                   f"ASAN_OPTIONS={os.environ.get('ASAN_OPTIONS', '')}:verify_asan_link_order=0"]
+        hooked.insert(0, f"GDK_SCALE={2 if display == 'gdk_scale2' else ''}")
         if display == "unsettable_mode":
             hooked.append("E2E_REFUSE_MODES=1")
         self.start_program(["env", *hooked, self.program], pictures)
@@ -74,13 +75,6 @@ class Adapter(X11Adapter):
 
     def signal(self, number):
         self.process.send_signal(number)
-
-    def minimise(self):
-        self.minimised = wait_for(10, self.main_window, "a window to minimise")
-        self.run("xdotool", "windowminimize", "--sync", self.minimised)
-
-    def restore(self):
-        self.run("xdotool", "windowactivate", "--sync", self.minimised)
 
     def resize(self, width, height):
         window = wait_for(10, self.main_window, "a window to resize")
@@ -101,9 +95,3 @@ class Adapter(X11Adapter):
         answered = xss.XScreenSaverQueryInfo(display, xlib.XDefaultRootWindow(display), ctypes.byref(info))
         xlib.XCloseDisplay(display)
         return (info.state, info.idle) if answered else (None, 0)
-
-    def stop(self):
-        if getattr(self, "wm", None):
-            self.wm.kill()
-            self.wm.wait()
-        return super().stop()

@@ -13,7 +13,11 @@ class Adapter(X11Adapter):
     name = "wine"
     escape_exit_code = 27  # the loop's last message is the WM_CHAR that translating the Escape key-down posted
     no_gl_text = "Can't Find A Suitable PixelFormat."
-    tools = X11Adapter.tools + ["Xorg"]
+    tools = X11Adapter.tools + ["Xorg", "openbox", "xprop"]
+    features = X11Adapter.features | {"minimise", "desktop_scale"}
+    # Wine's dots per inch, set in a prefix of their own (the setting lasts in a prefix), whose windows a window
+    # manager may manage, so that one can minimise them.
+    scaled_displays = [("dpi96", 1, None), ("dpi144", 1.5, None), ("dpi192", 2, None)]
     answer_keys = {"ok": "Return", "yes": "y", "no": "n"}
     prefix_ready = False
     # Now and then, more often on a loaded machine, Wine doesn't give the display mode back after a switch: its
@@ -32,8 +36,19 @@ class Adapter(X11Adapter):
         pe = int.from_bytes(header[60:64], "little")
         arch = "win64" if header[pe + 4:pe + 6] == b"\x64\x86" else "win32"
         self.env["OLVO_WINE_ARCH"] = arch
+        chosen = {"OLVO_WINEPREFIX": self.env["OLVO_WINEPREFIX"]} if "OLVO_WINEPREFIX" in self.env else {}
         return subprocess.run(["bash", "-c", f"source {ROOT}/tests/wine/prefix.sh && {command}"],
-                              env=dict(os.environ, OLVO_WINE_ARCH=arch), **options)
+                              env=dict(os.environ, OLVO_WINE_ARCH=arch, **chosen), **options)
+
+    # The desktop prefix, made once: this start's dots per inch, and whether a window manager manages the windows.
+    def desktop_prefix(self, dpi, managed):
+        self.env["OLVO_WINEPREFIX"] = os.path.join(ROOT, "build", "wine-prefix64-desktop")
+        settings = [r"'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d %d" % dpi,
+                    r"'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d %d" % dpi,
+                    r"'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d %s" % "NY"[managed]]
+        adds = " && ".join(f'timeout 60 "$OLVO_WINE" reg add {setting} /f >/dev/null 2>&1' for setting in settings)
+        self.prefix(f"ensure_wine_prefix && {adds} && timeout 20 \"$WINESERVER\" -k; timeout 20 \"$WINESERVER\" -w",
+                    check=True, capture_output=True)
 
     def start(self, display, pictures=True):
         if not self.prefix_ready:
@@ -46,11 +61,19 @@ class Adapter(X11Adapter):
                 wait_for(120, self.main_window, "the first window in a fresh prefix")
             self.stop()
             Adapter.prefix_ready = True
+        self.env.pop("OLVO_WINEPREFIX", None)
+        if display == "window_manager" or display.startswith("dpi"):
+            self.desktop_prefix(int(display[3:]) if display.startswith("dpi") else 96, display == "window_manager")
         if display == "fullscreen_mode":
             self.start_x("Xorg", "-config", os.path.join(ROOT, "tests/e2e/xorg-dummy.conf"), "-novtswitch",
                          "-sharevts", "-logfile", os.path.join(self.work, "xorg.log"))
         else:
-            self.start_x("Xvfb", "-screen", "0", "1024x768x24", *(["-extension", "GLX"] if display == "no_gl" else []))
+            screen = "1920x1440x24" if display.startswith("dpi") else "1024x768x24"
+            self.start_x("Xvfb", "-screen", "0", screen, *(["-extension", "GLX"] if display == "no_gl" else []))
+        # Managed, the window keeps the frame Wine draws: its client area is off the screen's corner.
+        self.features = Adapter.features - ({"screen_position"} if display == "window_manager" else set())
+        if display == "window_manager":
+            self.start_wm()
         self.texts_read = 0
         self.env["WINEDEBUG"] = "-all,+win"
         self.start_program([os.path.join(ROOT, "tests/wine/wine.sh"), self.program], pictures)

@@ -45,10 +45,10 @@ def picture_stats(grab):
     return len(set(samples)), sum(map(sum, samples)) / (3 * max(len(samples), 1)), samples
 
 
-def expect_drawing(a, moving=False):
-    """The program's window, titled exactly, with an 800 x 600 client area that shows the scene (many colours,
+def expect_drawing(a, moving=False, size=(800, 600)):
+    """The program's window, titled exactly, with a client area of `size` that shows the scene (many colours,
     not dark); with `moving`, a later look differs. Keys sent after this reach the program's loop."""
-    wait_for(30, lambda: (g := a.window()) and g[:2] == (800, 600), "an 800 x 600 window")
+    wait_for(30, lambda: (g := a.window()) and g[:2] == size, f"a {size[0]} x {size[1]} window")
     try:  # waited for: a window a rebuild is taking down may still be there, and then none for a moment
         wait_for(10, lambda: a.title() == TITLE and ("screen_position" not in a.features or a.origin() == (0, 0)),
                  "the window titled and placed")
@@ -87,6 +87,17 @@ def expect_exit(a, code):
     got = a.wait_exit(15)
     if got != code:
         raise Failure(f"exit code {got}, want {code}")
+
+
+def cpu_share(a, seconds):
+    """The share of one core the program's process took over `seconds`: its user and system ticks (the 14th and
+    15th fields of /proc/PID/stat)."""
+    def ticks():
+        fields = open(f"/proc/{a.process.pid}/stat").read().rsplit(")", 1)[1].split()
+        return int(fields[11]) + int(fields[12])
+    before, started = ticks(), time.monotonic()
+    time.sleep(seconds)
+    return (ticks() - before) / os.sysconf("SC_CLK_TCK") / (time.monotonic() - started)
 
 
 def started(a, display="plain"):
@@ -216,6 +227,14 @@ def region(grab, x, y, width, height):
                                    for r in range(height))
 
 
+def bare_edges(grab):
+    """The strips along the grab's edges, a tenth of it deep, that show next to nothing."""
+    width, height, _ = grab
+    w, h = width // 10, height // 10
+    edges = [(0, 0, w, height), (width - w, 0, w, height), (0, 0, width, h), (0, height - h, width, h)]
+    return [edge for edge in edges if picture_stats(region(grab, *edge))[0] <= 20]
+
+
 def minimised_restored_resized_then_sigint(a):
     """Under a window manager: minimised and restored, the scene moves again; made larger, the picture fills the
     whole window (the starfield reaches each edge: a viewport left at 800 x 600 leaves the top and right bare);
@@ -228,16 +247,58 @@ def minimised_restored_resized_then_sigint(a):
     a.resize(1000, 700)
     geometry = wait_for(10, lambda: (g := a.window()) and g[:2] == (1000, 700) and g, "the window at 1000 x 700")
 
-    def fills():
-        grab = a.grab(geometry)
-        edges = [(0, 0, 100, 700), (900, 0, 100, 700), (0, 0, 1000, 70), (0, 630, 1000, 70)]
-        return all(picture_stats(region(grab, *edge))[0] > 20 for edge in edges)
-    wait_for(10, fills, "the picture out to every edge of the resized window")
+    wait_for(10, lambda: not bare_edges(a.grab(geometry)), "the picture out to every edge of the resized window")
     a.signal(signal.SIGINT)
     expect_exit(a, 0)
 
 
-# Every scenario, by the name the reports show; an optional one runs where the adapter lists it in `features`.
+def minimised_quiet_then_restored(a):
+    """Under a window manager, a minimised program sleeps: at most 10% of a core over 4 s, where a loop that never
+    waits takes about half of one here, idle or loaded. Restored, the scene moves again. Minimised again, closing
+    the window ends the program with 0, and so does SIGTERM where the adapter can send it."""
+    endings = [lambda: a.close(a.minimised)] + ([lambda: a.signal(signal.SIGTERM)] if hasattr(a, "signal") else [])
+    for round, end in enumerate(endings):
+        started(a, "window_manager")
+        a.minimise()
+        wait_for(10, lambda: a.window() is None, "the window minimised")
+        if round == 0:
+            time.sleep(0.5)
+            if (share := cpu_share(a, 4)) > 0.10:
+                raise Failure(f"{share:.0%} of a core while minimised")
+            a.restore()
+            expect_drawing(a, moving=True)
+            a.minimise()
+            wait_for(10, lambda: a.window() is None, "the window minimised again")
+        end()
+        expect_exit(a, 0)
+        a.stop()
+
+
+def scaled_desktops(a):
+    """On each of the adapter's scaled desktops (display, scale, what the program says of it) the window's client
+    area is 800 x 600 at that scale and the picture fills all of it (a viewport left at 800 x 600 leaves the top
+    and right bare), moving."""
+    for display, scale, said in a.scaled_displays:
+        width, height = round(800 * scale), round(600 * scale)
+        a.start(display)
+        expect_drawing(a, moving=True, size=(width, height))
+        if bare := bare_edges(a.grab(a.window())):
+            raise Failure(f"on {display} the picture misses the window's edge regions {bare}")
+        escape(a)
+        log = a.stop()
+        if said and said not in log:
+            raise Failure(f"on {display} the program didn't say {said!r}: {log!r}")
+
+
+def started_from_another_folder(a):
+    """PROGRAM is an installed launcher: started from a folder without the pictures, it shows the scene."""
+    a.start("plain", pictures=False)
+    expect_drawing(a, moving=True)
+    escape(a)
+
+
+# Every scenario, by the name the reports show; an optional one runs where the adapter lists it in `features`, and
+# one for "by_name" only when named.
 SCENARIOS = [
     ("window and scene, then Escape", window_scene_and_escape, None),
     ("closing the window", closing_the_window, "close"),
@@ -249,9 +310,12 @@ SCENARIOS = [
      "unsettable_mode"),
     ("screen saver held off, then SIGTERM", saver_held_off_then_sigterm, "screen_saver"),
     ("minimised, restored and resized, then SIGINT", minimised_restored_resized_then_sigint, "window_manager"),
+    ("minimised it sleeps, restored it draws", minimised_quiet_then_restored, "minimise"),
+    ("scaled desktops", scaled_desktops, "desktop_scale"),
     ("pictures missing", pictures_missing, None),
     ("no OpenGL", no_opengl, "no_gl"),
     ("fullscreen left by the browser", browser_leaves_fullscreen, "browser_leaves_fullscreen"),
+    ("started from another folder", started_from_another_folder, "by_name"),
 ]
 
 
@@ -269,7 +333,8 @@ def main():
     chosen = sys.argv[3:]
     passed = failed = 0
     for name, scenario, feature in SCENARIOS:
-        if (feature and feature not in adapter.features) or (chosen and name not in chosen):
+        by_name = chosen or feature == "by_name"
+        if (feature and feature not in adapter.features | {"by_name"}) or (by_name and name not in chosen):
             continue
         started = time.monotonic()
         try:

@@ -30,7 +30,7 @@ class X11Adapter:
         # Made by each start, removed by each stop.
         self.work = os.path.join(tempfile.gettempdir(), f"olvo-e2e-{os.getpid()}")
         self.env = dict(os.environ, MESA_SHADER_CACHE_DISABLE="true")
-        self.x = self.process = self.box = self.answered = None
+        self.wm = self.x = self.process = self.box = self.answered = None
 
     def missing(self):
         return [tool for tool in self.tools if not shutil.which(tool)] + (
@@ -50,6 +50,25 @@ class X11Adapter:
         self.env["DISPLAY"] = ":" + number.strip()
         self.run("xset", "r", "off")  # a key held until its effect shows must not repeat
 
+    def start_wm(self):
+        """openbox, undecorated, so the window's client area stays at the screen's corner."""
+        config = os.path.join(self.work, "openbox.xml")
+        with open(config, "w") as out:
+            out.write('<openbox_config xmlns="http://openbox.org/3.4/rc"><theme><keepBorder>no</keepBorder>'
+                      '</theme><applications><application class="*"><decor>no</decor></application>'
+                      '</applications></openbox_config>\n')
+        self.wm = subprocess.Popen(["openbox", "--config-file", config], env=self.env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, start_new_session=True)
+        wait_for(10, lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
+                 "openbox running")
+
+    def minimise(self):
+        self.minimised = wait_for(10, self.main_window, "a window to minimise")
+        self.run("xdotool", "windowminimize", "--sync", self.minimised)
+
+    def restore(self):
+        self.run("xdotool", "windowactivate", "--sync", self.minimised)
+
     def start_program(self, command, pictures):
         cwd = ROOT
         if not pictures:
@@ -60,12 +79,13 @@ class X11Adapter:
                                             start_new_session=True)
 
     def stop(self):
-        """Ends the program (with any box it forked) and the X server; returns what the program printed."""
-        for process in filter(None, (self.process, self.x)):
+        """Ends the program (with any box it forked), any window manager and the X server; returns what the program
+        printed."""
+        for process in filter(None, (self.wm, self.process, self.x)):
             with contextlib.suppress(ProcessLookupError):
                 os.killpg(process.pid, signal.SIGKILL)
             process.wait()
-        self.x = self.process = self.box = self.answered = None
+        self.wm = self.x = self.process = self.box = self.answered = None
         path = os.path.join(self.work, "output")
         log = open(path, errors="replace").read() if os.path.exists(path) else ""
         shutil.rmtree(self.work, ignore_errors=True)
@@ -163,8 +183,9 @@ class X11Adapter:
     def send_answer(self, key):
         self.run("xdotool", "key", "--window", self.box, key)
 
-    def close(self):
-        """Asks the window to close as a window manager's close button does (WM_DELETE_WINDOW)."""
+    def close(self, window=None):
+        """Asks the window (by default the visible one) to close as a window manager's close button does
+        (WM_DELETE_WINDOW)."""
         xlib = ctypes.CDLL("libX11.so.6")
         xlib.XOpenDisplay.restype = ctypes.c_void_p
         xlib.XInternAtom.restype = ctypes.c_ulong
@@ -172,7 +193,7 @@ class X11Adapter:
         xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
         xlib.XSync.argtypes = xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
         display = xlib.XOpenDisplay(self.env["DISPLAY"].encode())
-        window = int(wait_for(10, self.main_window, "a window to close"), 0)
+        window = int(window or wait_for(10, self.main_window, "a window to close"), 0)
         # An XClientMessageEvent laid over the 24 longs of an XEvent: type, serial, send_event, display,
         # window, message_type, format, then data.l[5].
         event = (ctypes.c_long * 24)()
