@@ -13,7 +13,8 @@ import sys
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
-    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".wasm": "application/wasm"}
+    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".wasm": "application/wasm",
+                      ".webmanifest": "application/manifest+json"}
     forbid_fullscreen = False
     quiet = False
     missing = ()  # file names answered 404 (the set may change while serving)
