@@ -63,6 +63,11 @@ if(OLVO_BUILD_TESTS)
   add_test(NAME Web.PageAsVisitorsMeetIt
            COMMAND ${OLVO_WEB_PYTHON} tests/e2e/web_page_checks.py ${OLVO_WEB_SITE_DIR} ${CMAKE_BINARY_DIR}/page
            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
-  set_tests_properties(EndToEnd.WebInHeadlessChromium Web.FramesMatchDesktop Web.PageAsVisitorsMeetIt PROPERTIES
+  # Phones, tablets and small windows, touch, the page's own fullscreen, bytes on the wire, offline, a new build.
+  add_test(NAME Web.PhonesInstalledOffline
+           COMMAND ${OLVO_WEB_PYTHON} tests/e2e/web_phone_checks.py ${OLVO_WEB_SITE_DIR} ${CMAKE_BINARY_DIR}/phone
+           WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+  set_tests_properties(EndToEnd.WebInHeadlessChromium Web.FramesMatchDesktop Web.PageAsVisitorsMeetIt
+                       Web.PhonesInstalledOffline PROPERTIES
                        TIMEOUT 600 LABELS e2e RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
 endif()

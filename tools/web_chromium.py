@@ -31,12 +31,13 @@ def missing():
 
 
 class Chromium:
-    def __init__(self, url, flags=(), screen=(800, 600), window=(1024, 900), before_load=None):
+    def __init__(self, url, flags=(), screen=(800, 600), window=(1024, 900), before_load=None, setup=None):
         """Starts the browser on about:blank, injects before_load (script run in every new page before its own),
-        then opens url."""
+        calls setup(self) (to emulate a device, watch the network), then opens url."""
         import websocket
         self.profile = tempfile.mkdtemp(prefix="olvo-chromium-")
         self.console, self.next_id = [], 0
+        self.responses, self.downloads = {}, []  # with Network enabled: (URL, bytes that came, from the worker)
         # Without a GPU, WebGL runs on SwiftShader, Chromium's software renderer, which it must be allowed to use.
         # A headless window keeps 143 pixels for its (unseen) browser controls, 1024 x 900 shows the page whole.
         self.process = subprocess.Popen(
@@ -55,6 +56,8 @@ class Chromium:
                 self.call(f"{domain}.enable")
             if before_load:
                 self.call("Page.addScriptToEvaluateOnNewDocument", source=before_load)
+            if setup:
+                setup(self)
             self.call("Page.navigate", url=url)
         except BaseException:
             self.close()
@@ -91,6 +94,12 @@ class Chromium:
         elif method == "Runtime.exceptionThrown":
             details = params["exceptionDetails"]
             self.console.append(f"exception: {details.get('exception', {}).get('description', details['text'])}")
+        elif method == "Network.responseReceived":
+            self.responses[params["requestId"]] = params["response"]
+        elif method == "Network.loadingFinished":
+            response = self.responses.pop(params["requestId"], {})
+            self.downloads.append((response.get("url", ""), params["encodedDataLength"],
+                                   bool(response.get("fromServiceWorker"))))
         elif method == "Log.entryAdded":
             self.console.append(f"log.{params['entry']['level']}: {params['entry']['text']}")
 
@@ -134,6 +143,21 @@ class Chromium:
         self.call("Input.dispatchMouseEvent", type="mousePressed" if down else "mouseReleased", x=x, y=y,
                   button="left", buttons=1 if down else 0, clickCount=1)
 
+    def touch(self, x, y, down):
+        """A trusted touch (start or end) at (x, y) in the page, where touch is emulated."""
+        self.call("Input.dispatchTouchEvent", type="touchStart" if down else "touchEnd",
+                  touchPoints=[{"x": x, "y": y}] if down else [])
+
+    def drain(self, seconds):
+        """Takes in what the browser reports for a while, with no call made."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self.socket.settimeout(max(0.01, deadline - time.monotonic()))
+            try:
+                self._take(json.loads(self.socket.recv()))
+            except websocket_timeout():
+                break
+
     def png(self, geometry):
         """The region (width, height, x, y) of the page as shown, as PNG bytes."""
         w, h, x, y = geometry
@@ -155,6 +179,11 @@ class Chromium:
             pass
         self.process.wait()
         shutil.rmtree(self.profile, ignore_errors=True)
+
+
+def websocket_timeout():
+    import websocket
+    return websocket.WebSocketTimeoutException
 
 
 def png_rgb(data):

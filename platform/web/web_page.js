@@ -117,6 +117,11 @@ function showLoading(share, failure) {
   if (failure) document.getElementById('retry').focus();
 }
 
+// The build's name in each file's address ties the page to its own files, in any cache and at any host.
+function fileAddress(name) {
+  return (packed ? name + '.gz' : name) + '?' + buildName;
+}
+
 function isGzip(bytes) {
   return bytes.length > 2 && bytes[0] == 0x1f && bytes[1] == 0x8b;
 }
@@ -125,7 +130,7 @@ function isGzip(bytes) {
 // words the page shows. onFirst hears whether the server unpacked it, onBytes each part's length.
 function fetchFile(name, onFirst, onBytes) {
   var file = name + ' (' + fileRoles[name] + ')';
-  return fetch(packed ? name + '.gz' : name, {credentials: 'same-origin', cache: 'no-cache'}).catch(function() {
+  return fetch(fileAddress(name), {credentials: 'same-origin', cache: 'no-cache'}).catch(function() {
     throw file + ' could not be downloaded: the network connection failed.' + (navigator.onLine === false ?
         ' This device is offline: Olvo GL needs the network on its first visit, and starts without one after ' +
         'that.' : '');
@@ -160,18 +165,20 @@ function fetchFile(name, onFirst, onBytes) {
 }
 
 // Offline starts: the files as they came go into the build's cache, and the service worker (olvo-gl-worker.js)
-// serves the site from it from the next visit on, and checks the server for a new build on every visit.
-// Browsers have workers only on HTTPS and this machine's own addresses; elsewhere the page goes on without.
+// serves them from it from the next visit on; the page asks the server for a new worker (a new build) each
+// time. Browsers have workers only on HTTPS and this machine's own addresses; elsewhere the page goes on without.
 function keepForOffline(files) {
   if (!window.caches || !navigator.serviceWorker || !isSecureContext) return;
-  var kept = navigator.serviceWorker.controller ? Promise.resolve() : caches.open('olvo-gl-' + buildName).then(
-    function(cache) {
-      return Promise.all(programFiles.map(function(name, index) {
-        return cache.put(packed ? name + '.gz' : name, new Response(files[index].sent));
-      }));
-    });
-  kept.catch(function() {}).then(function() {
+  caches.open('olvo-gl-' + buildName).then(function(cache) {
+    return Promise.all(programFiles.map(function(name, index) {
+      return cache.match(fileAddress(name)).then(function(kept) {
+        return kept || cache.put(fileAddress(name), new Response(files[index].sent));
+      });
+    }));
+  }).catch(function() {}).then(function() {
     return navigator.serviceWorker.register('olvo-gl-worker.js');
+  }).then(function(registration) {
+    if (navigator.serviceWorker.controller) return registration.update();
   }).catch(function(failure) {
     console.warn('Olvo GL will need the network next time: ' + failure);
   });
