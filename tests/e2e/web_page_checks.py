@@ -71,14 +71,14 @@ def loading_buttons_and_wake_lock(a, outdir):
     check("WebAssembly" in wait_for(20, lambda: a.browser.evaluate(FAILURE), "the page on no WebAssembly"),
           "no WebAssembly, not said so")
     shot(a, outdir, "no-wasm")
-    missing.add("olvo-gl.js")
+    missing.add("olvo-gl.js.gz")  # as the page asks for it
     a.browser.call("Page.navigate", url=a.url)
     for name, next_missing in (("olvo-gl.js", "olvo-gl.wasm"), ("olvo-gl.wasm", "olvo-gl.data"), ("olvo-gl.data", "")):
         text = wait_for(20, lambda: (t := a.browser.evaluate(FAILURE)) and name in t and t, f"{name} failing")
         check("404" in text and a.browser.evaluate("!document.getElementById('retry').hidden"), text)
         shot(a, outdir, f"missing-{name}")
         missing.clear()
-        missing.add(next_missing)
+        missing.add(next_missing + ".gz")
         click(a, "#retry")  # the last try finds every file, over 1 MB/s
         a.browser.call("Network.enable")
         a.browser.call("Network.emulateNetworkConditions", offline=False, latency=40, downloadThroughput=1 << 20,
