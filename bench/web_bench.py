@@ -235,9 +235,10 @@ def print_calls(pages):
 
 
 def visits(site, compress):
-    """(bytes, ms to the first frame) of a first visit and of a repeat one (the worker's cache filled), at 1 MiB/s;
-    the repeat's bytes are the program's and pictures' only (the page itself is asked of the server)."""
-    server = serve_web.open_server(site, 0, quiet=True, compress=compress)
+    """(bytes the server sent, ms to the first frame) of a first visit and of a repeat one (the worker's cache
+    filled), at 1 MiB/s; the repeat's bytes are the program's and pictures' only (the page is asked of the server)."""
+    sent = []  # [path, bytes] of each answer
+    server = serve_web.open_server(site, 0, quiet=True, compress=compress, sent=sent)
     threading.Thread(target=server.serve_forever, daemon=True).start()
 
     def slow(browser):
@@ -251,9 +252,7 @@ def visits(site, compress):
             shown, reason = first_frame(browser)
             if reason:
                 return f"no frame on the {visit} visit: {reason}"
-            browser.drain(1)
-            moved = [size for url, size, from_worker in browser.downloads
-                     if visit == "first" or ("/olvo-gl." in url and not from_worker)]
+            moved = [size for path, size in sent if visit == "first" or "/olvo-gl." in path]
             figures.append((sum(moved), shown))
             if visit == "first":
                 ready = ("navigator.serviceWorker.ready.then(() => caches.keys()).then(k => k.length == 1"
@@ -261,7 +260,7 @@ def visits(site, compress):
                 deadline = time.monotonic() + FIRST_FRAME_WAIT
                 while not browser.evaluate(ready) and time.monotonic() < deadline:
                     time.sleep(0.1)
-                browser.downloads.clear()
+                sent.clear()
                 browser.call("Page.reload")
         return figures
     finally:
@@ -271,8 +270,7 @@ def visits(site, compress):
 
 
 def print_visits(site):
-    print("
-visits at 1 MiB/s                    bytes   first frame (ms)")
+    print("\nvisits at 1 MiB/s                    bytes   first frame (ms)")
     for name, compress in (("plain server", False), ("compressing server", True)):
         try:
             figures = visits(site, compress)

@@ -23,6 +23,18 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     quiet = False
     missing = ()  # file names answered 404 (the set may change while serving)
     compress = False
+    sent = None  # a list to which each answer adds [path, bytes sent with its headers], when given
+
+    def setup(self):
+        super().setup()
+        if self.sent is not None:
+            self.wfile = Counted(self.wfile, self)
+
+    def log_request(self, code="-", size="-"):
+        if self.sent is not None:
+            self.answer = [self.path, 0]
+            self.sent.append(self.answer)
+        super().log_request(code, size)
 
     def do_GET(self):
         if not self.compress or "gzip" not in self.headers.get("Accept-Encoding", ""):
@@ -63,6 +75,20 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             super().log_message(format, *args)
 
 
+class Counted:
+    """A handler's output stream that counts the bytes of each answer."""
+    def __init__(self, stream, handler):
+        self.stream, self.handler = stream, handler
+
+    def write(self, data):
+        if hasattr(self.handler, "answer"):
+            self.handler.answer[1] += len(data)
+        return self.stream.write(data)
+
+    def __getattr__(self, name):
+        return getattr(self.stream, name)
+
+
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
@@ -72,10 +98,10 @@ class Server(http.server.ThreadingHTTPServer):
             super().handle_error(request, client_address)
 
 
-def open_server(folder, port, forbid_fullscreen=False, quiet=False, missing=(), compress=False):
+def open_server(folder, port, forbid_fullscreen=False, quiet=False, missing=(), compress=False, sent=None):
     """An HTTP server for folder on port, or on a free port when that one is taken."""
     handler = type("SiteHandler", (Handler,), {"forbid_fullscreen": forbid_fullscreen, "quiet": quiet,
-                                               "missing": missing, "compress": compress})
+                                               "missing": missing, "compress": compress, "sent": sent})
     handler = functools.partial(handler, directory=folder)
     try:
         return Server(("127.0.0.1", port), handler)

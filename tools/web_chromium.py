@@ -37,7 +37,6 @@ class Chromium:
         import websocket
         self.profile = tempfile.mkdtemp(prefix="olvo-chromium-")
         self.console, self.next_id = [], 0
-        self.responses, self.downloads = {}, []  # with Network enabled: (URL, bytes that came, from the worker)
         # Without a GPU, WebGL runs on SwiftShader, Chromium's software renderer, which it must be allowed to use.
         # A headless window keeps 143 pixels for its (unseen) browser controls, 1024 x 900 shows the page whole.
         self.process = subprocess.Popen(
@@ -94,12 +93,6 @@ class Chromium:
         elif method == "Runtime.exceptionThrown":
             details = params["exceptionDetails"]
             self.console.append(f"exception: {details.get('exception', {}).get('description', details['text'])}")
-        elif method == "Network.responseReceived":
-            self.responses[params["requestId"]] = params["response"]
-        elif method == "Network.loadingFinished":
-            response = self.responses.pop(params["requestId"], {})
-            self.downloads.append((response.get("url", ""), params["encodedDataLength"],
-                                   bool(response.get("fromServiceWorker"))))
         elif method == "Log.entryAdded":
             self.console.append(f"log.{params['entry']['level']}: {params['entry']['text']}")
 
@@ -148,16 +141,6 @@ class Chromium:
         self.call("Input.dispatchTouchEvent", type="touchStart" if down else "touchEnd",
                   touchPoints=[{"x": x, "y": y}] if down else [])
 
-    def drain(self, seconds):
-        """Takes in what the browser reports for a while, with no call made."""
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            self.socket.settimeout(max(0.01, deadline - time.monotonic()))
-            try:
-                self._take(json.loads(self.socket.recv()))
-            except websocket_timeout():
-                break
-
     def png(self, geometry):
         """The region (width, height, x, y) of the page as shown, as PNG bytes."""
         w, h, x, y = geometry
@@ -179,11 +162,6 @@ class Chromium:
             pass
         self.process.wait()
         shutil.rmtree(self.profile, ignore_errors=True)
-
-
-def websocket_timeout():
-    import websocket
-    return websocket.WebSocketTimeoutException
 
 
 def png_rgb(data):

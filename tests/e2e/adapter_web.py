@@ -78,8 +78,9 @@ class Adapter:
         before the page's own; query: added to the page's address for the first load; compress: a server that
         compresses; browser: for web_chromium.Chromium (setup, screen)."""
         # Only the fullscreen_mode page may go fullscreen: elsewhere the server forbids it, as a site may.
+        self.sent = []  # [path, bytes] the server sent for each request
         self.server = serve_web.open_server(self.site, 0, display != "fullscreen_mode", quiet=True, missing=missing,
-                                            compress=compress)
+                                            compress=compress, sent=self.sent)
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
         self.url = f"http://127.0.0.1:{self.server.server_address[1]}/"
         flags = ["--disable-webgl"] if display == "no_gl" else []

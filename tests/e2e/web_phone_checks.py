@@ -13,9 +13,8 @@ import subprocess
 import sys
 import tempfile
 
-from adapter_web import Adapter
-from driver import Failure, expect_exit, picture_stats, wait_for
-from web_page_checks import COUNT_LIGHTING, check
+from driver import expect_exit, picture_stats, wait_for
+from web_page_checks import COUNT_LIGHTING, check, run
 
 # Where the window, its caption and keys lie, what the screen shows of it, and the drawing buffer.
 LAYOUT = """(() => {
@@ -143,14 +142,10 @@ def touch_keys_and_page_fullscreen(a, outdir):
 
 
 def first_visit_bytes(a, compress):
-    def watch(browser):
-        browser.call("Network.enable")
-    a.start("plain", compress=compress, setup=watch)
+    a.start("plain", compress=compress)
     scene_moving(a)
-    a.browser.drain(1)
-    moved = sum(size for _, size, _ in a.browser.downloads)
-    check(moved <= BUDGET, f"a first visit moved {moved} bytes: {a.browser.downloads}")
-    return moved
+    moved = sum(size for _, size in a.sent)
+    check(moved <= BUDGET, f"a first visit moved {moved} bytes: {a.sent}")
 
 
 def light_installed_offline(a, outdir):
@@ -163,10 +158,10 @@ def light_installed_offline(a, outdir):
     wait_for(20, lambda: a.browser.evaluate(WORKER_READY), "the offline cache")
     errors = a.browser.call("Page.getInstallabilityErrors")["installabilityErrors"]
     check(not errors, f"not installable: {errors}")
-    a.browser.downloads.clear()
+    a.sent.clear()
     a.browser.call("Page.reload")
     scene_moving(a)
-    program = [d for d in a.browser.downloads if "/olvo-gl." in d[0] and not d[2]]
+    program = [answer for answer in a.sent if "/olvo-gl." in answer[0]]
     check(not program, f"a repeat visit downloaded {program}")
     a.server.shutdown()
     a.server.server_close()
@@ -224,34 +219,6 @@ def new_name(site):
     return re.search(r"buildName = '(\w+)'", open(os.path.join(site, "olvo-gl-worker.js")).read())[1]
 
 
-def main():
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    outdir = sys.argv[2] if len(sys.argv) > 2 else None
-    if outdir:
-        os.makedirs(outdir, exist_ok=True)
-    a = Adapter(os.path.abspath(sys.argv[1]))
-    if a.missing():
-        print(f"web phone checks: missing {', '.join(a.missing())} (tools/packages.sh installs them)")
-        return 1
-    failed = 0
-    only = os.environ.get("OLVO_WEB_CHECKS", "").split(",")  # by name, when set
-    for check_page in (every_screen, touch_keys_and_page_fullscreen, light_installed_offline,
-                       offline_first_visit_said, new_build_picked_up):
-        if only != [""] and check_page.__name__ not in only:
-            continue
-        try:
-            check_page(a, outdir)
-            outcome = "PASS"
-        except Exception as failure:  # a failed check, or a tool that broke on the way
-            outcome, failed = f"FAIL ({failure})", failed + 1
-        finally:
-            log = a.stop()
-        print(f"{outcome}: {check_page.__doc__.splitlines()[0]}", flush=True)
-        if outcome != "PASS":
-            print(log)
-    return 1 if failed else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run((every_screen, touch_keys_and_page_fullscreen, light_installed_offline, offline_first_visit_said,
+                  new_build_picked_up), __doc__))
