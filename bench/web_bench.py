@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """Benchmark of the web build in headless Chromium, against its ceiling: bench/webgl_ceiling.html draws the same
-work each frame straight in WebGL with one shader. At device scale factors 1 and 2 it prints each page's frames
-per second (the program's as a share of the ceiling's), its own work per frame, the browser's CPU time per frame
-and the page load to the first frame shown; and what a visitor downloads. Prints figures; never fails.
+work each frame straight in WebGL with one shader. At device scale factors 1 and 2, and on an emulated phone
+(390 x 844 CSS px, scale 3), it prints each page's frames per second (the program's as a share of the ceiling's),
+its own work per frame, the browser's CPU time per frame and the page load to the first frame shown, and on the
+phone the pixels drawn per pixel shown; what a visitor downloads; and, from a plain server and a compressing one
+at 1 MiB/s, the bytes and time to the first frame of a first and of a repeat visit. Prints figures; never fails.
 
 usage: bench/web_bench.py [--profile] [SITE]   (default build/web; build it with the web preset first)
 --profile also counts the WebGL calls each page makes a frame, and samples each page's main thread for a few
 seconds to print where its time goes.
 Goals: at least 0.9 of the ceiling's frames per second, the program's own work at most 2 ms a frame, the first
-frame within 1 s, the code (page, .js, .wasm) under 300 KB gzipped.
+frame within 1 s, the code (page, .js, .wasm) under 300 KB gzipped; a first visit at most 0.6 MB from any server,
+a repeat visit no bytes of the program and its pictures and its first frame within 0.5 s; at most 1.05 pixels
+drawn per pixel shown.
 """
 import gzip
 import json
@@ -59,6 +63,11 @@ SCALES = (1, 2)
 ROUNDS = 2       # each page measured this often per scale, in turns, so a change of load hits both alike
 SECONDS = 5      # measured per round, after the first frame and a settling second
 FIRST_FRAME_WAIT = 20
+PHONE = {"width": 390, "height": 844, "deviceScaleFactor": 3, "mobile": True}
+SLOW = {"offline": False, "latency": 20, "downloadThroughput": 1 << 20, "uploadThroughput": 1 << 20}
+# Pixels drawn (the canvas's buffer) per pixel the screen shows of it.
+DRAWN_PER_SHOWN = """(c => { const r = c.getBoundingClientRect(), s = devicePixelRatio * visualViewport.scale;
+  return c.width * c.height / (r.width * s * r.height * s); })(document.getElementById('canvas'))"""
 PROFILE_SECONDS = 3
 
 
@@ -72,7 +81,7 @@ def sizes(site):
         data = open(path, "rb").read()
         packed = len(gzip.compress(data, 9))
         print(f"{name:<16}{len(data):>12}{packed:>12}")
-        if not name.endswith(".data"):
+        if name.endswith((".html", ".js", ".wasm")):
             code = [code[0] + len(data), code[1] + packed]
     print(f"{'code':<16}{code[0]:>12}{code[1]:>12}   (goal: under 300 KB gzipped)")
 
@@ -126,9 +135,16 @@ def first_frame(browser):
     return None, f"no frame was shown within {FIRST_FRAME_WAIT} s"
 
 
+def phone(browser):
+    browser.call("Emulation.setDeviceMetricsOverride", **PHONE)
+    browser.call("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
+
+
 def measure(url, scale, profile=False):
-    """One fresh browser on url at the device scale factor: a dict of what was measured, or of why not."""
-    browser = web_chromium.Chromium(url, flags=[f"--force-device-scale-factor={scale}"], before_load=FRAME_CLOCK)
+    """One fresh browser on url at the device scale factor (the phone's when "phone"): a dict of what was
+    measured, or of why not."""
+    browser = web_chromium.Chromium(url, flags=[] if scale == "phone" else [f"--force-device-scale-factor={scale}"],
+                                    before_load=FRAME_CLOCK, setup=phone if scale == "phone" else None)
     try:
         shown, reason = first_frame(browser)
         if reason:
@@ -146,7 +162,7 @@ def measure(url, scale, profile=False):
             "gaps": [b - a for a, b in zip(times, times[1:])], "work": frame_list(browser, "frameWork")[start:],
             "cpu": cpu, "main": main_thread, "buffer": browser.evaluate("(c => c && c.width + 'x' + c.height)"
                                                    "(document.getElementById('canvas'))"),
-            "errors": browser.errors()}
+            "drawn": browser.evaluate(DRAWN_PER_SHOWN), "errors": browser.errors()}
         if profile:
             try:
                 result["profile"] = sample(browser)
@@ -218,6 +234,57 @@ def print_calls(pages):
               + ", ".join(f"{call} {n:.0f}" for call, n in busiest))
 
 
+def visits(site, compress):
+    """(bytes the server sent, ms to the first frame) of a first visit and of a repeat one (the worker's cache
+    filled), at 1 MiB/s; the repeat's bytes are the program's and pictures' only (the page is asked of the server)."""
+    sent = []  # [path, bytes] of each answer
+    server = serve_web.open_server(site, 0, quiet=True, compress=compress, sent=sent)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+
+    def slow(browser):
+        browser.call("Network.enable")
+        browser.call("Network.emulateNetworkConditions", **SLOW)
+    browser = web_chromium.Chromium(f"http://127.0.0.1:{server.server_address[1]}/", before_load=FRAME_CLOCK,
+                                    setup=slow)
+    try:
+        figures = []
+        for visit in ("first", "repeat"):
+            shown, reason = first_frame(browser)
+            if reason:
+                return f"no frame on the {visit} visit: {reason}"
+            moved = [size for path, size in sent if visit == "first" or "/olvo-gl." in path]
+            figures.append((sum(moved), shown))
+            if visit == "first":
+                ready = ("navigator.serviceWorker.ready.then(() => caches.keys()).then(k => k.length == 1"
+                         " && !!navigator.serviceWorker.controller)")
+                deadline = time.monotonic() + FIRST_FRAME_WAIT
+                while not browser.evaluate(ready) and time.monotonic() < deadline:
+                    time.sleep(0.1)
+                sent.clear()
+                browser.call("Page.reload")
+        return figures
+    finally:
+        browser.close()
+        server.shutdown()
+        server.server_close()
+
+
+def print_visits(site):
+    print("\nvisits at 1 MiB/s                    bytes   first frame (ms)")
+    for name, compress in (("plain server", False), ("compressing server", True)):
+        try:
+            figures = visits(site, compress)
+        except Exception as error:  # a browser that won't start or answer
+            figures = f"browser: {error}"
+        if isinstance(figures, str):
+            print(f"  {name}: {figures}")
+            continue
+        for visit, (moved, shown) in zip(("first visit", "repeat visit"), figures):
+            print(f"  {name + ', ' + visit:<34}{moved:>8}{shown:>12.0f}")
+    print("  (goals: a first visit at most 600000 bytes; a repeat visit 0 bytes of the program and pictures,"
+          " its first frame within 500 ms)")
+
+
 def median(values):
     return statistics.median(values) if values else float("nan")
 
@@ -233,11 +300,11 @@ def summary(rounds):
             "p99": gaps[len(gaps) * 99 // 100], "work": median([w for r in drawn for w in r["work"]]),
             "cpu": 1000 * sum(r["cpu"] for r in drawn) / frames,
             "main": 1000 * sum(r["main"] for r in drawn) / frames, "first": [r["first"] for r in drawn],
-            "buffer": drawn[0]["buffer"]}
+            "buffer": drawn[0]["buffer"], "drawn": drawn[0]["drawn"]}
 
 
 def report(scale, program_rounds, ceiling_rounds):
-    print(f"\ndevice scale factor {scale}")
+    print(f"\ndevice scale factor {scale}" if scale != "phone" else "\nthe phone: 390 x 844 CSS px, scale 3")
     for name, rounds in (("program", program_rounds), ("ceiling", ceiling_rounds)):
         for line in {r["failed"] for r in rounds if "failed" in r} | {e for r in rounds for e in r.get("errors", [])}:
             print(f"  {name}: {line}")
@@ -255,7 +322,8 @@ def report(scale, program_rounds, ceiling_rounds):
         firsts = ", ".join(f"{t:.0f}" for t in program["first"])
         print(f"  page load to first frame shown: {firsts} ms   (goal: under 1000 ms)")
         print(f"  program's own work: {program['work']:.2f} ms a frame   (goal: at most 2 ms)")
-        screen = f"{800 * scale}x{600 * scale}"
+        screen = f"{800 * scale}x{600 * scale}" if scale != "phone" else program["buffer"]
+        print(f"  pixels drawn per pixel shown: {program['drawn']:.3f}   (goal: at most 1.05)")
         if program["buffer"] != screen:
             print(f"  the program draws {program['buffer']} pixels where the screen has {screen}: scaled up, not sharp")
     if program and ceiling:
@@ -300,9 +368,10 @@ def main():
     print(f"\nload average before: {os.getloadavg()[0]:.2f} on {os.cpu_count()} cores; each page {ROUNDS} x "
           f"{SECONDS} s a scale, in turns")
     try:
+        print_visits(site)
         if profile:
             print_calls((("program", site_url), ("ceiling", ceiling_url)))
-        for scale in SCALES:
+        for scale in (*SCALES, "phone"):
             program_rounds, ceiling_rounds = [], []
             for turn in range(ROUNDS):
                 # The ceiling draws as many pixels as the program did, so the share compares like with like.

@@ -31,11 +31,15 @@ target_link_options(olvo-gl PRIVATE
   --js-library ${olvo_web_library}
   --preload-file ${PROJECT_SOURCE_DIR}/data@/data)
 
-# The page, under the name a web server serves for the folder, with the sizes of the program's files.
+# The site around the program: its files gzipped, the page and its script, the manifest and icons, the worker.
+set(olvo_web_page_sources web_page.html web_page.js web_worker.js web_manifest.json)
+list(TRANSFORM olvo_web_page_sources PREPEND ${PROJECT_SOURCE_DIR}/platform/web/)
 add_custom_command(OUTPUT ${OLVO_WEB_SITE_DIR}/index.html
-  COMMAND ${CMAKE_COMMAND} -DPAGE=${PROJECT_SOURCE_DIR}/platform/web/web_page.html -DSITE=${OLVO_WEB_SITE_DIR}
-          -P ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
-  DEPENDS ${PROJECT_SOURCE_DIR}/platform/web/web_page.html ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
+  BYPRODUCTS ${OLVO_WEB_SITE_DIR}/olvo-gl-page.js ${OLVO_WEB_SITE_DIR}/olvo-gl-worker.js
+  COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/platform/web -DICONS=${PROJECT_SOURCE_DIR}/platform/icons
+          -DSITE=${OLVO_WEB_SITE_DIR} -P ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
+  DEPENDS ${olvo_web_page_sources} ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
+          ${PROJECT_SOURCE_DIR}/platform/icons/olvo-gl-192.png ${PROJECT_SOURCE_DIR}/platform/icons/olvo-gl-512.png
           $<TARGET_FILE:olvo-gl>
   VERBATIM)
 add_custom_target(olvo-web-page ALL DEPENDS ${OLVO_WEB_SITE_DIR}/index.html)
@@ -59,6 +63,11 @@ if(OLVO_BUILD_TESTS)
   add_test(NAME Web.PageAsVisitorsMeetIt
            COMMAND ${OLVO_WEB_PYTHON} tests/e2e/web_page_checks.py ${OLVO_WEB_SITE_DIR} ${CMAKE_BINARY_DIR}/page
            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
-  set_tests_properties(EndToEnd.WebInHeadlessChromium Web.FramesMatchDesktop Web.PageAsVisitorsMeetIt PROPERTIES
+  # Phones, tablets and small windows, touch, the page's own fullscreen, bytes on the wire, offline, a new build.
+  add_test(NAME Web.PhonesInstalledOffline
+           COMMAND ${OLVO_WEB_PYTHON} tests/e2e/web_phone_checks.py ${OLVO_WEB_SITE_DIR} ${CMAKE_BINARY_DIR}/phone
+           WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+  set_tests_properties(EndToEnd.WebInHeadlessChromium Web.FramesMatchDesktop Web.PageAsVisitorsMeetIt
+                       Web.PhonesInstalledOffline PROPERTIES
                        TIMEOUT 600 LABELS e2e RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
 endif()

@@ -1,11 +1,37 @@
-# web_page.cmake -- writes the site's index.html: the page, with the sizes of the built files it downloads written
-# in, so that its progress bar counts the bytes received against what the program is, however a server sends it.
-# usage: cmake -DPAGE=platform/web/web_page.html -DSITE=folder -P web_page.cmake
+# web_page.cmake -- makes the site around the program's files: each of them gzipped beside it, the page
+# (index.html) and its script with the sizes of the files written in, so that its progress bar counts the bytes
+# received against what the program is however a server sends it, the app's manifest and icons, and the service
+# worker. The build's name, written into the page and the worker, is a hash of everything the site holds: a new
+# build makes a new worker, which replaces the old offline cache.
+# usage: cmake -DSOURCE=platform/web -DICONS=platform/icons -DSITE=folder -P web_page.cmake
 set(sizes "")
+set(contents "")
 foreach(name olvo-gl.js olvo-gl.wasm olvo-gl.data)
+  file(REMOVE ${SITE}/${name}.gz)
+  file(ARCHIVE_CREATE OUTPUT ${SITE}/${name}.gz PATHS ${SITE}/${name} FORMAT raw COMPRESSION GZip
+       COMPRESSION_LEVEL 9)
   file(SIZE ${SITE}/${name} size)
-  string(APPEND sizes "'${name}': ${size}, ")
+  file(SIZE ${SITE}/${name}.gz packed)
+  string(APPEND sizes "'${name}': [${size}, ${packed}], ")
+  file(SHA256 ${SITE}/${name} hash)
+  string(APPEND contents ${hash})
 endforeach()
-file(READ ${PAGE} page)
-string(REPLACE "/*OLVO_WEB_SIZES*/" "${sizes}" page "${page}")
-file(WRITE ${SITE}/index.html "${page}")
+foreach(path ${SOURCE}/web_page.html ${SOURCE}/web_page.js ${SOURCE}/web_worker.js ${SOURCE}/web_manifest.json
+        ${ICONS}/olvo-gl-192.png ${ICONS}/olvo-gl-512.png)
+  file(SHA256 ${path} hash)
+  string(APPEND contents ${hash})
+endforeach()
+string(SHA256 build "${contents}")
+string(SUBSTRING ${build} 0 16 build)
+
+foreach(pair web_page.html:index.html web_page.js:olvo-gl-page.js web_worker.js:olvo-gl-worker.js)
+  string(REPLACE ":" ";" pair ${pair})
+  list(GET pair 0 from)
+  list(GET pair 1 to)
+  file(READ ${SOURCE}/${from} text)
+  string(REPLACE "/*OLVO_WEB_SIZES*/" "${sizes}" text "${text}")
+  string(REPLACE "/*OLVO_WEB_BUILD*/" "${build}" text "${text}")
+  file(WRITE ${SITE}/${to} "${text}")
+endforeach()
+file(COPY_FILE ${SOURCE}/web_manifest.json ${SITE}/manifest.webmanifest)
+file(COPY ${ICONS}/olvo-gl-192.png ${ICONS}/olvo-gl-512.png DESTINATION ${SITE})

@@ -31,9 +31,9 @@ def missing():
 
 
 class Chromium:
-    def __init__(self, url, flags=(), screen=(800, 600), window=(1024, 900), before_load=None):
+    def __init__(self, url, flags=(), screen=(800, 600), window=(1024, 900), before_load=None, setup=None):
         """Starts the browser on about:blank, injects before_load (script run in every new page before its own),
-        then opens url."""
+        calls setup(self) (to emulate a device, watch the network), then opens url."""
         import websocket
         self.profile = tempfile.mkdtemp(prefix="olvo-chromium-")
         self.console, self.next_id = [], 0
@@ -55,6 +55,8 @@ class Chromium:
                 self.call(f"{domain}.enable")
             if before_load:
                 self.call("Page.addScriptToEvaluateOnNewDocument", source=before_load)
+            if setup:
+                setup(self)
             self.call("Page.navigate", url=url)
         except BaseException:
             self.close()
@@ -133,6 +135,11 @@ class Chromium:
         """A trusted press or release of the left mouse button at (x, y) in the page: a user gesture."""
         self.call("Input.dispatchMouseEvent", type="mousePressed" if down else "mouseReleased", x=x, y=y,
                   button="left", buttons=1 if down else 0, clickCount=1)
+
+    def touch(self, x, y, down):
+        """A trusted touch (start or end) at (x, y) in the page, where touch is emulated."""
+        self.call("Input.dispatchTouchEvent", type="touchStart" if down else "touchEnd",
+                  touchPoints=[{"x": x, "y": y}] if down else [])
 
     def png(self, geometry):
         """The region (width, height, x, y) of the page as shown, as PNG bytes."""

@@ -100,15 +100,17 @@ mergeInto(LibraryManager.library, {
     HEAP32[height >> 2] = canvas ? canvas.height : 0;
   },
 
-  // The drawing buffer has the screen's own pixels: the canvas's CSS size times the device pixel ratio. The CSS
-  // size is the window's in the page and, in fullscreen, the largest of its proportions the screen holds (the
-  // container's black makes the bars). Followed through fullscreen changes, resizes and changes of the ratio
-  // (browser zoom, a window moved to another screen).
+  // The drawing buffer has the screen's own pixels: the canvas's size on the screen (its CSS size times the
+  // viewport's zoom) times the device pixel ratio. The CSS size is the window's screen in the page, which the
+  // page fits to the viewport, and in fullscreen (the browser's, or the page's own where it has none) the largest
+  // of its proportions the screen holds (the container's black makes the bars). Followed through fullscreen
+  // changes, resizes, zoom and changes of the ratio (browser zoom, a window moved to another screen).
   $WebFitCanvas: function() {
     if (!WebFitCanvas.watching) {
       WebFitCanvas.watching = true;
       document.addEventListener('fullscreenchange', WebFitCanvas);
       window.addEventListener('resize', WebFitCanvas);
+      if (window.visualViewport) visualViewport.addEventListener('resize', WebFitCanvas);
       (function watchRatio() {
         matchMedia('(resolution: ' + devicePixelRatio + 'dppx)').addEventListener('change', function() {
           WebFitCanvas();
@@ -118,19 +120,21 @@ mergeInto(LibraryManager.library, {
     }
     var canvas = document.getElementById('canvas'), screen = document.getElementById('screen');
     if (!canvas || !canvas.windowWidth) return;
-    var width = canvas.windowWidth, height = canvas.windowHeight;
-    if (screen && document.fullscreenElement === screen) {
-      var scale = Math.min(screen.clientWidth / width, screen.clientHeight / height);
-      width *= scale;
-      height *= scale;
+    var width = '', height = '';
+    if (screen && (document.fullscreenElement === screen || document.body.classList.contains('filled'))) {
+      var scale = Math.min(screen.clientWidth / canvas.windowWidth, screen.clientHeight / canvas.windowHeight);
+      width = canvas.windowWidth * scale + 'px';
+      height = canvas.windowHeight * scale + 'px';
     }
-    if (canvas.style.width != width + 'px' || canvas.style.height != height + 'px') {
-      canvas.style.width = width + 'px';
-      canvas.style.height = height + 'px';
+    if (canvas.style.width != width || canvas.style.height != height) {
+      canvas.style.width = width;
+      canvas.style.height = height;
     }
     // Setting a size, even the same one, clears the drawing.
-    var bufferWidth = Math.max(1, Math.round(width * devicePixelRatio));
-    var bufferHeight = Math.max(1, Math.round(height * devicePixelRatio));
+    var shown = canvas.getBoundingClientRect();
+    var ratio = devicePixelRatio * (window.visualViewport ? visualViewport.scale : 1);
+    var bufferWidth = Math.max(1, Math.round(shown.width * ratio));
+    var bufferHeight = Math.max(1, Math.round(shown.height * ratio));
     if (canvas.width != bufferWidth) canvas.width = bufferWidth;
     if (canvas.height != bufferHeight) canvas.height = bufferHeight;
   },
@@ -197,10 +201,15 @@ mergeInto(LibraryManager.library, {
 
   // Asks for the browser's fullscreen on the canvas's container, which outlives every canvas put in it; 1 when
   // granted. Browsers grant it only soon after a key press or a click, and a page may forbid it outright.
-  WebRequestFullscreen__deps: ['$callUserCallback'],
+  // Where the browser has no fullscreen for elements at all (iPhones), the page's own stands in for it.
+  WebRequestFullscreen__deps: ['$callUserCallback', '$WebFillPage'],
   WebRequestFullscreen: function() {
     return Asyncify.handleSleep(function(wakeUp) {
       var screen = document.getElementById('screen');
+      if (screen && !screen.requestFullscreen && !screen.webkitRequestFullscreen) {
+        wakeUp(WebFillPage(true));
+        return;
+      }
       if (!screen || !screen.requestFullscreen || !document.fullscreenEnabled) {
         wakeUp(0);
         return;
@@ -212,10 +221,22 @@ mergeInto(LibraryManager.library, {
     });
   },
 
-  // Leaves the browser's fullscreen and waits until the page is back in its own layout.
-  WebExitFullscreen__deps: ['$callUserCallback'],
+  // The page's own fullscreen: the window's screen fills the viewport, black around the picture, the keys over
+  // the bars; scrolled to the top, so nothing of the page shows. 1 when filled.
+  $WebFillPage__deps: ['$WebFitCanvas'],
+  $WebFillPage: function(filled) {
+    document.body.classList.toggle('filled', filled);
+    if (filled) window.scrollTo(0, 0);
+    else if (window.fitWindow) fitWindow();
+    WebFitCanvas();
+    return filled ? 1 : 0;
+  },
+
+  // Leaves the browser's fullscreen, or the page's own, and waits until the page is back in its own layout.
+  WebExitFullscreen__deps: ['$callUserCallback', '$WebFillPage'],
   WebExitFullscreen: function() {
     return Asyncify.handleSleep(function(wakeUp) {
+      if (document.body.classList.contains('filled')) WebFillPage(false);
       if (!document.fullscreenElement) {
         wakeUp(0);
         return;

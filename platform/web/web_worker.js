@@ -1,0 +1,60 @@
+// web_worker.js -- the site's service worker (olvo-gl-worker.js): it keeps the page and the program's files in a
+// cache named by the build's contents and serves them from there, with no network at all. The page itself is
+// asked of the server first, so that a new build runs on the next visit; without an answer soon, the kept one
+// runs. The page asks for its files with the build's name in their addresses, so each page gets its own
+// build's files from whichever cache holds them. The build writes in its name: a new build makes a new worker,
+// which fills its own cache from the server (taking what the page already put there), takes over, and deletes
+// the old caches.
+var buildName = '/*OLVO_WEB_BUILD*/';
+var cacheName = 'olvo-gl-' + buildName;
+var packed = typeof DecompressionStream == 'function';  // as the page fetches them
+var pageWait = 3000;  // ms the server has to answer for the page before the kept one is shown
+var siteFiles = ['./', 'manifest.webmanifest', 'olvo-gl-page.js?' + buildName].concat(
+  ['olvo-gl.js', 'olvo-gl.wasm', 'olvo-gl.data'].map(function(name) {
+    return (packed ? name + '.gz' : name) + '?' + buildName;
+  }));
+
+self.addEventListener('install', function(event) {
+  event.waitUntil(caches.open(cacheName).then(function(cache) {
+    return Promise.all(siteFiles.map(function(name) {
+      return cache.match(name).then(function(kept) {
+        return kept || fetch(name, {cache: 'no-cache'}).then(function(response) {
+          if (!response.ok) throw new Error(name + ': HTTP ' + response.status);
+          return cache.put(name, response);
+        });
+      });
+    }));
+  }).then(function() { return self.skipWaiting(); }));
+});
+
+self.addEventListener('activate', function(event) {
+  event.waitUntil(caches.keys().then(function(names) {
+    return Promise.all(names.filter(function(name) {
+      return name.indexOf('olvo-gl-') == 0 && name != cacheName;
+    }).map(function(name) { return caches.delete(name); }));
+  }).then(function() { return self.clients.claim(); }));
+});
+
+// The page's address, whatever its query, is the page: the server's when it answers in time, else the kept
+// one. Anything else comes from the caches when they hold it, else from the server.
+self.addEventListener('fetch', function(event) {
+  var request = event.request;
+  if (request.method != 'GET' || new URL(request.url).origin != location.origin) return;
+  if (request.mode == 'navigate') {
+    event.respondWith(new Promise(function(resolve, reject) {
+      function kept() {
+        caches.match('./', {ignoreSearch: true}).then(function(page) { page ? resolve(page) : reject(); });
+      }
+      var timer = setTimeout(kept, pageWait);
+      fetch(request).then(function(response) {
+        clearTimeout(timer);
+        response.ok ? resolve(response) : kept();
+      }, function() {
+        clearTimeout(timer);
+        kept();
+      });
+    }).catch(function() { return fetch(request); }));
+    return;
+  }
+  event.respondWith(caches.match(request).then(function(kept) { return kept || fetch(request); }));
+});
