@@ -25,7 +25,7 @@ import time
 from urllib.parse import urlsplit
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tools"))
+sys.path[:0] = [os.path.join(ROOT, "tools"), os.path.join(ROOT, "tests", "e2e")]
 import serve_web  # noqa: E402
 import web_chromium  # noqa: E402
 

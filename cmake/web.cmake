@@ -1,11 +1,14 @@
 # web.cmake -- the program for the browser (emscripten): a static site of the page, the program's .js and .wasm,
-# and the pictures of data/ packed beside them. Copying the site folder to any web server publishes the program.
+# and the pictures its texture table names, packed beside them. Copying the site folder to any web server publishes it.
 set(OLVO_WEB_SITE_DIR "${CMAKE_BINARY_DIR}/site" CACHE PATH "Where the web build writes the site")
 
 set(olvo_web_library ${PROJECT_SOURCE_DIR}/platform/web/web_browser.js)
 # The page side's waits: the program is suspended in these until the page answers.
 set(olvo_web_waits WebWaitForFrame,WebShowMessageBox,WebRequestFullscreen,WebExitFullscreen)
-file(GLOB olvo_web_pictures CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/*)
+set(olvo_web_pictures ${OLVO_DATA_FILES})
+list(TRANSFORM olvo_web_pictures PREPEND ${PROJECT_SOURCE_DIR}/)
+set(olvo_web_preloads ${OLVO_DATA_FILES})
+list(TRANSFORM olvo_web_preloads REPLACE "^(.*)$" "SHELL:--preload-file ${PROJECT_SOURCE_DIR}/\\1@/\\1")
 
 add_executable(olvo-gl platform/web/platform_web.cpp platform/web/web_gl.cpp platform/posix/file_map_posix.cpp)
 target_link_libraries(olvo-gl PRIVATE olvo_core)
@@ -29,17 +32,18 @@ target_link_options(olvo-gl PRIVATE
   "-sASYNCIFY_IMPORTS=[${olvo_web_waits}]"
   -sASYNCIFY_STACK_SIZE=65536
   --js-library ${olvo_web_library}
-  --preload-file ${PROJECT_SOURCE_DIR}/data@/data)
+  ${olvo_web_preloads})
 
 # The site around the program: its files gzipped, the page and its script, the manifest and icons, the worker.
-set(olvo_web_page_sources web_page.html web_page.js web_worker.js web_manifest.json)
+set(olvo_web_page_sources web_page.html web_page.js web_worker.js)
 list(TRANSFORM olvo_web_page_sources PREPEND ${PROJECT_SOURCE_DIR}/platform/web/)
+list(APPEND olvo_web_page_sources ${PROJECT_SOURCE_DIR}/packaging/web/manifest.webmanifest)
 add_custom_command(OUTPUT ${OLVO_WEB_SITE_DIR}/index.html
   BYPRODUCTS ${OLVO_WEB_SITE_DIR}/olvo-gl-page.js ${OLVO_WEB_SITE_DIR}/olvo-gl-worker.js
-  COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/platform/web -DICONS=${PROJECT_SOURCE_DIR}/platform/icons
+  COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/platform/web -DPACKAGING=${PROJECT_SOURCE_DIR}/packaging
           -DSITE=${OLVO_WEB_SITE_DIR} -P ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
   DEPENDS ${olvo_web_page_sources} ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
-          ${PROJECT_SOURCE_DIR}/platform/icons/olvo-gl-192.png ${PROJECT_SOURCE_DIR}/platform/icons/olvo-gl-512.png
+          ${PROJECT_SOURCE_DIR}/packaging/icons/olvo-gl-192.png ${PROJECT_SOURCE_DIR}/packaging/icons/olvo-gl-512.png
           $<TARGET_FILE:olvo-gl>
   VERBATIM)
 add_custom_target(olvo-web-page ALL DEPENDS ${OLVO_WEB_SITE_DIR}/index.html)

@@ -3,7 +3,7 @@
 # received against what the program is however a server sends it, the app's manifest and icons, and the service
 # worker. The build's name, written into the page and the worker, is a hash of everything the site holds: a new
 # build makes a new worker, which replaces the old offline cache.
-# usage: cmake -DSOURCE=platform/web -DICONS=platform/icons -DSITE=folder -P web_page.cmake
+# usage: cmake -DSOURCE=platform/web -DPACKAGING=packaging -DSITE=folder -P web_page.cmake
 set(sizes "")
 set(contents "")
 foreach(name olvo-gl.js olvo-gl.wasm olvo-gl.data)
@@ -16,8 +16,8 @@ foreach(name olvo-gl.js olvo-gl.wasm olvo-gl.data)
   file(SHA256 ${SITE}/${name} hash)
   string(APPEND contents ${hash})
 endforeach()
-foreach(path ${SOURCE}/web_page.html ${SOURCE}/web_page.js ${SOURCE}/web_worker.js ${SOURCE}/web_manifest.json
-        ${ICONS}/olvo-gl-192.png ${ICONS}/olvo-gl-512.png)
+foreach(path ${SOURCE}/web_page.html ${SOURCE}/web_page.js ${SOURCE}/web_worker.js ${PACKAGING}/web/manifest.webmanifest
+        ${PACKAGING}/icons/olvo-gl-192.png ${PACKAGING}/icons/olvo-gl-512.png)
   file(SHA256 ${path} hash)
   string(APPEND contents ${hash})
 endforeach()
@@ -33,5 +33,5 @@ foreach(pair web_page.html:index.html web_page.js:olvo-gl-page.js web_worker.js:
   string(REPLACE "/*OLVO_WEB_BUILD*/" "${build}" text "${text}")
   file(WRITE ${SITE}/${to} "${text}")
 endforeach()
-file(COPY_FILE ${SOURCE}/web_manifest.json ${SITE}/manifest.webmanifest)
-file(COPY ${ICONS}/olvo-gl-192.png ${ICONS}/olvo-gl-512.png DESTINATION ${SITE})
+file(COPY_FILE ${PACKAGING}/web/manifest.webmanifest ${SITE}/manifest.webmanifest)
+file(COPY ${PACKAGING}/icons/olvo-gl-192.png ${PACKAGING}/icons/olvo-gl-512.png DESTINATION ${SITE})

@@ -1,6 +1,6 @@
 // make_icons.cpp -- the program's icon, made from its own pictures: the sprite with its mask as alpha.
 //
-//   olvo-make-icons [OUTDIR]   run from the repository root (it reads data/); OUTDIR defaults to platform/icons.
+//   olvo-make-icons [OUTDIR]   run from the repository root (it reads data/); OUTDIR defaults to packaging/icons.
 //   Writes olvo-gl-N.png for each size the desktops and the browser ask for, and olvo-gl.ico for Windows.
 #include <algorithm>
 #include <cmath>
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: olvo-make-icons [OUTDIR]   (from the repository root)\n");
         return 2;
     }
-    const std::string dir = argc == 2 ? argv[1] : "platform/icons";
+    const std::string dir = argc == 2 ? argv[1] : "packaging/icons";
     Pixels master;
     if (!MakeMaster(&master)) {
         std::fprintf(stderr, "olvo-make-icons: data/merolan.bmp and its mask must load and be square\n");

@@ -9,9 +9,10 @@ import threading
 
 from driver import ROOT, Failure, wait_for
 
+import web_chromium
+
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import serve_web  # noqa: E402
-import web_chromium  # noqa: E402
 
 # Run before the page's own scripts: once the packed pictures are unpacked, and before the program starts, the
 # named ones (all of them and data/ itself when none is named) are removed, as from a site published without them.

@@ -25,7 +25,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import serve_web  # noqa: E402
-import web_chromium  # noqa: E402
+import web_chromium  # noqa: E402 (beside this file)
 from adapter_web import ANSWER, BOX, WINDOW  # noqa: E402
 
 # Both are software rasterisers that differ in texture filtering precision and edge rules, so pixels differ by

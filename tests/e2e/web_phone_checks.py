@@ -198,7 +198,7 @@ def new_build_picked_up(a, outdir):
         old = a.browser.evaluate("buildName")
         with open(os.path.join(copy, "olvo-gl.js"), "a") as program:
             program.write("\nwindow.redeployed = true;\n")
-        subprocess.run(["cmake", f"-DSOURCE={os.path.abspath('platform/web')}", f"-DICONS={os.path.abspath('platform/icons')}",
+        subprocess.run(["cmake", f"-DSOURCE={os.path.abspath('platform/web')}", f"-DPACKAGING={os.path.abspath('packaging')}",
                         f"-DSITE={copy}", "-P", "cmake/web_page.cmake"], check=True, timeout=60)
         new = new_name(copy)
         for _ in range(2):
