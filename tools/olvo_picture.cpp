@@ -249,14 +249,6 @@ int Make(int argc, char** argv) {
 
 // ---- check ---------------------------------------------------------------------------------------------------
 
-const char* TextureName(const TextureSource& source) {
-    if (source.slot == &StarfieldTexture) return "starfield";
-    if (source.slot == &TestTexture) return "test";
-    if (source.slot == &ShipTexture) return "ship";
-    if (source.slot == &MeshTexture) return "sprite";
-    return "light";
-}
-
 // One file decoded on its own, without a message: its size and pixels, or why it fails.
 struct FileReport {
     const char* path = nullptr;
@@ -371,11 +363,11 @@ int Check(int argc, char** argv) {
         if (source.alphaPath) from += source.alphaPath;
         if (image) {
             ++made;
-            std::printf("%s: made, %s %s, from %s%s\n", TextureName(source), Size(image->width, image->height).c_str(),
+            std::printf("%s: made, %s %s, from %s%s\n", source.name, Size(image->width, image->height).c_str(),
                         source.alphaPath ? "RGBA" : "RGB", from.c_str(),
                         source.colourPath ? "" : " (white, the mask as alpha)");
         } else {
-            std::printf("%s: not made, from %s\n", TextureName(source), from.c_str());
+            std::printf("%s: not made, from %s\n", source.name, from.c_str());
         }
         for (std::string box : boxes) {
             while (!box.empty() && box.back() == '\n') box.pop_back();
