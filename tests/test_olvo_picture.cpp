@@ -1,6 +1,7 @@
 // test_olvo_picture.cpp -- the picture tool as a user runs it: pictures made and read back by the program's own
 // code, refusals, and what check reports about a data/ folder with one fault at a time.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -106,9 +107,12 @@ TEST_F(PictureTool, FitsToAPowerOfTwoSizeAndRefusesOtherSidesWithTheNearest) {
     EXPECT_EQ(std::filesystem::file_size("out.bmp"), 3u) << "a refusal leaves the target as it was";
 }
 
+// Whatever fails, the old picture stays as it was, and no file is left behind, whole, partial or temporary.
 TEST_F(PictureTool, RefusesBadArgumentsAndFilesLeavingNoOutput) {
     stbi_write_png("in.png", 2, 2, 4, Source.data(), 8);
     WriteFile("text.png", {'h', 'i'});
+    WriteFile("old.bmp", {1, 2, 3});
+    mkfifo("pipe", 0600);
     const std::pair<const char*, std::string> cases[] = {
         {"make in.png", "usage: olvo-picture make"},
         {"frobnicate", "usage: olvo-picture make"},
@@ -120,7 +124,12 @@ TEST_F(PictureTool, RefusesBadArgumentsAndFilesLeavingNoOutput) {
          "olvo-picture: can't read text.png as a PNG, JPEG, GIF, TGA or BMP picture (unknown image type)\n"},
         {"make in.png out.bmp nowhere/mask.bmp",
          "olvo-picture: can't write nowhere/mask.bmp: No such file or directory\n"},
-        {"make in.png data", "olvo-picture: can't write data: not a regular file\n"},
+        {"make in.png pipe", "olvo-picture: can't write pipe: not a regular file\n"},
+        {"make in.png old.bmp data", "olvo-picture: can't write data: Is a directory\n"},  // the second rename
+        {"make in.png old.bmp ./old.bmp", "olvo-picture: the picture and its mask can't both be old.bmp\n"},
+        {"make in.png new.bmp data/../new.bmp", "olvo-picture: the picture and its mask can't both be new.bmp\n"},
+        {"make in.png old.bmp ./in.png", "olvo-picture: the mask ./in.png would replace the picture it is made "
+                                         "from\n"},
         {"check nowhere", "olvo-picture: can't open the folder nowhere: No such file or directory\n"},
     };
     for (const auto& [arguments, expected] : cases) {
@@ -134,7 +143,8 @@ TEST_F(PictureTool, RefusesBadArgumentsAndFilesLeavingNoOutput) {
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(".")) left.push_back(entry.path().filename());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"data", "in.png", "text.png"})) << "no output, whole or partial";
+    EXPECT_EQ(left, (std::vector<std::string>{"data", "in.png", "old.bmp", "pipe", "text.png"}));
+    EXPECT_EQ(std::filesystem::file_size("old.bmp"), 3u);
 }
 
 TEST_F(PictureTool, CheckPassesOnTheProgramsOwnPictures) {
