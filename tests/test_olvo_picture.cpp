@@ -60,19 +60,24 @@ TEST_F(PictureTool, MakesEveryInputIntoAPictureAndMaskTheProgramComposesBack) {
     stbi_write_tga("alpha.tga", 4, 2, 4, Source.data());
     stbi_write_png("opaque.png", 4, 2, 3, opaque.data(), 12);
     WriteFile("newer.bmp", NewerHeaderBmp(Source, 4, -2));
+    // The same pixels 1 and 2 wide, whose rows in a BMP are padded to 4 bytes.
+    stbi_write_png("narrow1.png", 1, 8, 4, Source.data(), 4);
+    stbi_write_png("narrow2.png", 2, 4, 4, Source.data(), 8);
 
-    const std::pair<const char*, const std::vector<std::uint8_t>*> inputs[] = {
-        {"alpha.png", &Source}, {"alpha.tga", &Source}, {"newer.bmp", &Source}, {"opaque.png", &opaqueRgba}};
-    for (const auto& [input, expected] : inputs) {
+    const std::tuple<const char*, int, const std::vector<std::uint8_t>*> inputs[] = {
+        {"alpha.png", 4, &Source}, {"alpha.tga", 4, &Source}, {"newer.bmp", 4, &Source},
+        {"opaque.png", 4, &opaqueRgba}, {"narrow1.png", 1, &Source}, {"narrow2.png", 2, &Source}};
+    for (const auto& [input, width, expected] : inputs) {
         const Outcome made = RunTool(std::string("make ") + input + " out.bmp mask.bmp");
         ASSERT_EQ(made.status, 0) << input << ": " << made.output;
         ImageRecord* image = LoadBitmapWithAlpha("out.bmp", "mask.bmp");
         ASSERT_NE(image, nullptr) << input;
-        ASSERT_EQ(image->width, 4);
-        ASSERT_EQ(image->height, 2);
+        ASSERT_EQ(image->width, width);
+        ASSERT_EQ(image->height, 8 / width);
         // The record's first row is the picture's bottom row.
-        std::vector<std::uint8_t> topFirst(image->pixels + 16, image->pixels + 32);
-        topFirst.insert(topFirst.end(), image->pixels, image->pixels + 16);
+        std::vector<std::uint8_t> topFirst;
+        for (int row = image->height; row-- > 0;)
+            topFirst.insert(topFirst.end(), image->pixels + row * width * 4, image->pixels + (row + 1) * width * 4);
         EXPECT_EQ(topFirst, *expected) << input;
         FreeImageRecord(image);
         EXPECT_TRUE(Fake.boxes.empty()) << input;
@@ -169,6 +174,7 @@ TEST_F(PictureTool, CheckReportsEachFaultWithTheProgramsMessageAndItsOwn) {
         [&] { solid("light_alpha.bmp", {9, 9, 9}, 12, 4); },
         [&] { solid("test.bmp", {1, 2, 3}, 2, 2); },
         [&] { solid("ship_alpha.bmp", {9, 8, 9}, 4, 4); },
+        [] { WriteQuarters("ship_alpha.bmp", {Rgb{9, 9, 9}, Rgb{9, 9, 9}, Rgb{9, 9, 9}, Rgb{9, 9, 8}}, 4); },
     };
     const char* const expected[] = {
         "starfield: not made, from data/starfield.bmp\n"
@@ -191,6 +197,9 @@ TEST_F(PictureTool, CheckReportsEachFaultWithTheProgramsMessageAndItsOwn) {
         "program sets reads it skewed\n",
         "ship: made, 4 x 4 RGBA, from data/ship.bmp and data/ship_alpha.bmp\n"
         "  check: data/ship_alpha.bmp isn't grey (at x 0, y 3 from the top: red 9, green 8, blue 9): only its red "
+        "channel becomes alpha\n",
+        "ship: made, 4 x 4 RGBA, from data/ship.bmp and data/ship_alpha.bmp\n"
+        "  check: data/ship_alpha.bmp isn't grey (at x 2, y 3 from the top: red 9, green 9, blue 8): only its red "
         "channel becomes alpha\n",
     };
     for (std::size_t i = 0; i < std::size(faults); ++i) {
