@@ -10,11 +10,11 @@ GLuint MeshTexture = 0;
 GLuint LightTexture = 0;
 
 const TextureSource TextureTable[TextureCount] = {
-    {&StarfieldTexture, "data/starfield.bmp", nullptr},
-    {&TestTexture, "data/test.bmp", nullptr},
-    {&ShipTexture, "data/ship.bmp", "data/ship_alpha.bmp"},
-    {&MeshTexture, "data/merolan.bmp", "data/merolan_alpha.bmp"},
-    {&LightTexture, nullptr, "data/light_alpha.bmp"},
+    {"starfield", &StarfieldTexture, "data/starfield.bmp", nullptr},
+    {"test", &TestTexture, "data/test.bmp", nullptr},
+    {"ship", &ShipTexture, "data/ship.bmp", "data/ship_alpha.bmp"},
+    {"sprite", &MeshTexture, "data/merolan.bmp", "data/merolan_alpha.bmp"},
+    {"light", &LightTexture, nullptr, "data/light_alpha.bmp"},
 };
 
 ImageRecord* LoadTextureSource(const TextureSource& source) {

@@ -12,14 +12,16 @@ extern GLuint MeshTexture;
 extern GLuint LightTexture;
 
 // A texture from a colour picture, from a colour picture and its mask, or (no colour picture) from a mask
-// alone tinted white.
+// alone tinted white; its name is the one the tools print and take.
 struct TextureSource {
+    const char* name;
     GLuint* slot;
     const char* colourPath;
     const char* alphaPath;
 };
 
-// Which pictures feed which texture, in loading order (olvo-picture checks the same files).
+// Which pictures feed which texture, in loading order: the one place that names them (the tools and the packages
+// read it).
 constexpr int TextureCount = 5;
 extern const TextureSource TextureTable[TextureCount];
 

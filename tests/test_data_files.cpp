@@ -1,10 +1,10 @@
-// test_data_files.cpp -- the pictures in data/ decode and make textures the scene can use.
+// test_data_files.cpp -- the pictures the texture table names decode and make textures the scene can use.
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
 
 #include "image/bmp_decoder.h"
+#include "image/texture_set.h"
 
 namespace {
 
@@ -14,19 +14,15 @@ using Picture = std::unique_ptr<ImageRecord, decltype(&FreeImageRecord)>;
 // the size of its mask; masks grey, and transparent all round the border, which a clamped texture repeats.
 TEST(DataFiles, MakeUsableTextures) {
     const auto IsTextureSide = [](int n) { return n > 0 && n <= 512 && (n & (n - 1)) == 0; };
-    const std::pair<const char*, const char*> textures[] = {{"starfield", ""}, {"test", ""}, {"ship", "ship_alpha"},
-                                                            {"merolan", "merolan_alpha"}, {"", "light_alpha"}};
-    for (const auto& [colourName, maskName] : textures) {
-        const auto decode = [](std::string name) {
-            return Picture(DecodeBitmapFile(("data/" + name + ".bmp").c_str()), &FreeImageRecord);
-        };
-        const Picture colour = decode(*colourName ? colourName : maskName);
-        ASSERT_NE(colour, nullptr) << colourName;
-        EXPECT_TRUE(IsTextureSide(colour->width) && IsTextureSide(colour->height)) << colourName;
-        if (!*maskName) continue;
-        const Picture mask = decode(maskName);
-        ASSERT_NE(mask, nullptr) << maskName;
-        EXPECT_TRUE(mask->width == colour->width && mask->height == colour->height) << maskName;
+    const auto decode = [](const char* path) { return Picture(DecodeBitmapFile(path), &FreeImageRecord); };
+    for (const TextureSource& source : TextureTable) {
+        const Picture colour = decode(source.colourPath ? source.colourPath : source.alphaPath);
+        ASSERT_NE(colour, nullptr) << source.name;
+        EXPECT_TRUE(IsTextureSide(colour->width) && IsTextureSide(colour->height)) << source.name;
+        if (!source.alphaPath) continue;
+        const Picture mask = decode(source.alphaPath);
+        ASSERT_NE(mask, nullptr) << source.alphaPath;
+        EXPECT_TRUE(mask->width == colour->width && mask->height == colour->height) << source.alphaPath;
         int notGrey = 0, borderOpaque = 0;
         for (int y = 0; y < mask->height; ++y) {
             for (int x = 0; x < mask->width; ++x) {
@@ -35,8 +31,8 @@ TEST(DataFiles, MakeUsableTextures) {
                 borderOpaque += (x == 0 || y == 0 || x == mask->width - 1 || y == mask->height - 1) && p[0] != 0;
             }
         }
-        EXPECT_EQ(notGrey, 0) << maskName;
-        EXPECT_EQ(borderOpaque, 0) << maskName;
+        EXPECT_EQ(notGrey, 0) << source.alphaPath;
+        EXPECT_EQ(borderOpaque, 0) << source.alphaPath;
     }
 }
 

@@ -1,6 +1,7 @@
 // test_olvo_picture.cpp -- the picture tool as a user runs it: pictures made and read back by the program's own
 // code, refusals, and what check reports about a data/ folder with one fault at a time.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -59,19 +60,24 @@ TEST_F(PictureTool, MakesEveryInputIntoAPictureAndMaskTheProgramComposesBack) {
     stbi_write_tga("alpha.tga", 4, 2, 4, Source.data());
     stbi_write_png("opaque.png", 4, 2, 3, opaque.data(), 12);
     WriteFile("newer.bmp", NewerHeaderBmp(Source, 4, -2));
+    // The same pixels 1 and 2 wide, whose rows in a BMP are padded to 4 bytes.
+    stbi_write_png("narrow1.png", 1, 8, 4, Source.data(), 4);
+    stbi_write_png("narrow2.png", 2, 4, 4, Source.data(), 8);
 
-    const std::pair<const char*, const std::vector<std::uint8_t>*> inputs[] = {
-        {"alpha.png", &Source}, {"alpha.tga", &Source}, {"newer.bmp", &Source}, {"opaque.png", &opaqueRgba}};
-    for (const auto& [input, expected] : inputs) {
+    const std::tuple<const char*, int, const std::vector<std::uint8_t>*> inputs[] = {
+        {"alpha.png", 4, &Source}, {"alpha.tga", 4, &Source}, {"newer.bmp", 4, &Source},
+        {"opaque.png", 4, &opaqueRgba}, {"narrow1.png", 1, &Source}, {"narrow2.png", 2, &Source}};
+    for (const auto& [input, width, expected] : inputs) {
         const Outcome made = RunTool(std::string("make ") + input + " out.bmp mask.bmp");
         ASSERT_EQ(made.status, 0) << input << ": " << made.output;
         ImageRecord* image = LoadBitmapWithAlpha("out.bmp", "mask.bmp");
         ASSERT_NE(image, nullptr) << input;
-        ASSERT_EQ(image->width, 4);
-        ASSERT_EQ(image->height, 2);
+        ASSERT_EQ(image->width, width);
+        ASSERT_EQ(image->height, 8 / width);
         // The record's first row is the picture's bottom row.
-        std::vector<std::uint8_t> topFirst(image->pixels + 16, image->pixels + 32);
-        topFirst.insert(topFirst.end(), image->pixels, image->pixels + 16);
+        std::vector<std::uint8_t> topFirst;
+        for (int row = image->height; row-- > 0;)
+            topFirst.insert(topFirst.end(), image->pixels + row * width * 4, image->pixels + (row + 1) * width * 4);
         EXPECT_EQ(topFirst, *expected) << input;
         FreeImageRecord(image);
         EXPECT_TRUE(Fake.boxes.empty()) << input;
@@ -106,9 +112,12 @@ TEST_F(PictureTool, FitsToAPowerOfTwoSizeAndRefusesOtherSidesWithTheNearest) {
     EXPECT_EQ(std::filesystem::file_size("out.bmp"), 3u) << "a refusal leaves the target as it was";
 }
 
+// Whatever fails, the old picture stays as it was, and no file is left behind, whole, partial or temporary.
 TEST_F(PictureTool, RefusesBadArgumentsAndFilesLeavingNoOutput) {
     stbi_write_png("in.png", 2, 2, 4, Source.data(), 8);
     WriteFile("text.png", {'h', 'i'});
+    WriteFile("old.bmp", {1, 2, 3});
+    mkfifo("pipe", 0600);
     const std::pair<const char*, std::string> cases[] = {
         {"make in.png", "usage: olvo-picture make"},
         {"frobnicate", "usage: olvo-picture make"},
@@ -120,7 +129,12 @@ TEST_F(PictureTool, RefusesBadArgumentsAndFilesLeavingNoOutput) {
          "olvo-picture: can't read text.png as a PNG, JPEG, GIF, TGA or BMP picture (unknown image type)\n"},
         {"make in.png out.bmp nowhere/mask.bmp",
          "olvo-picture: can't write nowhere/mask.bmp: No such file or directory\n"},
-        {"make in.png data", "olvo-picture: can't write data: not a regular file\n"},
+        {"make in.png pipe", "olvo-picture: can't write pipe: not a regular file\n"},
+        {"make in.png old.bmp data", "olvo-picture: can't write data: Is a directory\n"},  // the second rename
+        {"make in.png old.bmp ./old.bmp", "olvo-picture: the picture and its mask can't both be old.bmp\n"},
+        {"make in.png new.bmp data/../new.bmp", "olvo-picture: the picture and its mask can't both be new.bmp\n"},
+        {"make in.png old.bmp ./in.png", "olvo-picture: the mask ./in.png would replace the picture it is made "
+                                         "from\n"},
         {"check nowhere", "olvo-picture: can't open the folder nowhere: No such file or directory\n"},
     };
     for (const auto& [arguments, expected] : cases) {
@@ -134,7 +148,8 @@ TEST_F(PictureTool, RefusesBadArgumentsAndFilesLeavingNoOutput) {
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(".")) left.push_back(entry.path().filename());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"data", "in.png", "text.png"})) << "no output, whole or partial";
+    EXPECT_EQ(left, (std::vector<std::string>{"data", "in.png", "old.bmp", "pipe", "text.png"}));
+    EXPECT_EQ(std::filesystem::file_size("old.bmp"), 3u);
 }
 
 TEST_F(PictureTool, CheckPassesOnTheProgramsOwnPictures) {
@@ -159,6 +174,7 @@ TEST_F(PictureTool, CheckReportsEachFaultWithTheProgramsMessageAndItsOwn) {
         [&] { solid("light_alpha.bmp", {9, 9, 9}, 12, 4); },
         [&] { solid("test.bmp", {1, 2, 3}, 2, 2); },
         [&] { solid("ship_alpha.bmp", {9, 8, 9}, 4, 4); },
+        [] { WriteQuarters("ship_alpha.bmp", {Rgb{9, 9, 9}, Rgb{9, 9, 9}, Rgb{9, 9, 9}, Rgb{9, 9, 8}}, 4); },
     };
     const char* const expected[] = {
         "starfield: not made, from data/starfield.bmp\n"
@@ -181,6 +197,9 @@ TEST_F(PictureTool, CheckReportsEachFaultWithTheProgramsMessageAndItsOwn) {
         "program sets reads it skewed\n",
         "ship: made, 4 x 4 RGBA, from data/ship.bmp and data/ship_alpha.bmp\n"
         "  check: data/ship_alpha.bmp isn't grey (at x 0, y 3 from the top: red 9, green 8, blue 9): only its red "
+        "channel becomes alpha\n",
+        "ship: made, 4 x 4 RGBA, from data/ship.bmp and data/ship_alpha.bmp\n"
+        "  check: data/ship_alpha.bmp isn't grey (at x 2, y 3 from the top: red 9, green 9, blue 8): only its red "
         "channel becomes alpha\n",
     };
     for (std::size_t i = 0; i < std::size(faults); ++i) {

@@ -3,8 +3,9 @@
 //   olvo-frames [--layers LIST] [--grid] [--untwisted] OUTDIR FRAME...
 //   e.g. olvo-frames shots 1 10 21 writes shots/frame-0001.png, ...
 // Run it from the directory that holds data/. Decoder messages go to stderr. To show how a frame is built:
-//   --layers LIST  draws only the named layers (starfield, ship, light, sprite; comma-separated), the others
-//                  left out by drawing them with a fully transparent texture, so the frame's own pass draws them
+//   --layers LIST  draws only the named layers (starfield, ship, light, sprite: their textures' names in the
+//                  texture table; comma-separated), the others left out by drawing them with a fully transparent
+//                  texture, so the frame's own pass draws them
 //   --grid         draws the sprite's grid as white lines instead of its picture
 //   --untwisted    holds the grid's twist at zero
 #include <algorithm>
@@ -33,12 +34,15 @@ bool SaveFrame(const std::string& path) {
 }
 
 // The scene's layers in drawing order, by the texture each is drawn with.
-struct Layer {
-    const char* name;
-    GLuint* texture;
-};
-constexpr Layer Layers[] = {
-    {"starfield", &StarfieldTexture}, {"ship", &ShipTexture}, {"light", &LightTexture}, {"sprite", &MeshTexture}};
+constexpr GLuint* Layers[] = {&StarfieldTexture, &ShipTexture, &LightTexture, &MeshTexture};
+
+// A layer's name: its texture's in the texture table.
+std::string LayerName(const GLuint* texture) {
+    for (const TextureSource& source : TextureTable) {
+        if (source.slot == texture) return source.name;
+    }
+    return "";
+}
 
 struct Options {
     std::vector<bool> shown = std::vector<bool>(std::size(Layers), true);
@@ -54,7 +58,7 @@ bool ParseLayers(const std::string& list, Options* options) {
         const std::string name = list.substr(start, end - start);
         bool known = false;
         for (std::size_t i = 0; i < std::size(Layers); ++i) {
-            if (name == Layers[i].name) options->shown[i] = known = true;
+            if (name == LayerName(Layers[i])) options->shown[i] = known = true;
         }
         if (!known) return false;
         start = end + 1;
@@ -74,7 +78,7 @@ GLuint OnePixelTexture(std::uint8_t grey, std::uint8_t alpha) {
 void ApplyOptions(const Options& options) {
     const GLuint clear = OnePixelTexture(0, 0);
     for (std::size_t i = 0; i < std::size(Layers); ++i) {
-        if (!options.shown[i]) *Layers[i].texture = clear;
+        if (!options.shown[i]) *Layers[i] = clear;
     }
     if (options.grid) {
         if (options.shown[3]) MeshTexture = OnePixelTexture(255, 255);
@@ -102,8 +106,11 @@ int main(int argc, char** argv) {
         }
     }
     if (argc - first < 2) {
-        std::fprintf(stderr, "usage: olvo-frames [--layers starfield,ship,light,sprite] [--grid] [--untwisted] "
-                             "OUTDIR FRAME...\n");
+        std::string names;
+        for (const GLuint* layer : Layers) names += LayerName(layer) + ",";
+        names.pop_back();
+        std::fprintf(stderr, "usage: olvo-frames [--layers %s] [--grid] [--untwisted] OUTDIR FRAME...\n",
+                     names.c_str());
         return 2;
     }
     const char* outDir = argv[first];

@@ -3,8 +3,9 @@
 //   olvo-picture make [--fit WxH] IN OUT.bmp [MASK.bmp]
 //   olvo-picture check [DIR]
 // `make` reads any PNG, JPEG, GIF, TGA or BMP and writes a 24-bit bottom-up BMP with a 40-byte header, and the
-// grey mask of its alpha channel. `check` loads each texture's pictures through the program's own code, with a
+// grey mask of its alpha channel: both files are replaced together, or, when one can't be, neither. `check` loads each texture's pictures through the program's own code, with a
 // back-end that keeps every message box, and adds what the program doesn't say.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -112,30 +114,62 @@ std::vector<std::uint8_t> EncodeBmp24(const std::uint8_t* rgba, int width, int h
     return out;
 }
 
-// A file written under a temporary name beside its target, renamed into place only once complete.
+// A file written under a temporary name beside its target, put in place only once complete. Temporary and
+// backup names are hidden and don't end in .bmp, so that nothing looking for pictures ever takes one.
 struct PendingFile {
     std::string target;
-    std::string temporary;
+    std::string temporary;  // the new file until it is renamed into place; empty when there is none
+    std::string backup;     // another name for the old file while the pair is put in place
+    bool placed = false;
 };
 
-bool WriteTemporary(const std::string& target, const std::vector<std::uint8_t>& bytes, PendingFile* pending,
+// The temporary files being written, removed should SIGINT, SIGTERM or SIGHUP end the tool meanwhile.
+const char* volatile signalTemporaries[2] = {};
+sigset_t stopSignals;
+
+void RemoveTemporariesAndStop(int signal) {
+    for (const char* path : signalTemporaries) {
+        if (path) unlink(path);
+    }
+    raise(signal);  // the handler is reset as it runs: once it returns, the signal ends the tool as usual
+}
+
+void RemoveTemporariesOnSignals() {
+    struct sigaction action = {};
+    action.sa_handler = RemoveTemporariesAndStop;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&stopSignals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&stopSignals, signal);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+bool WriteTemporary(const std::vector<std::uint8_t>& bytes, PendingFile* file, const char* volatile* registered,
                     std::string* why) {
-    // Renaming over a device or a folder would replace it: only a regular file, or none yet, is a target.
+    // Renaming over a device or a pipe would replace it (a folder refuses the rename): only a regular file, a
+    // folder or nothing yet is a target.
+    const char* target = file->target.c_str();
     struct stat existing;
-    if (stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
-        *why = "can't write " + target + ": not a regular file";
+    if (stat(target, &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
+        *why = file->target + ": not a regular file";
         return false;
     }
-    std::vector<char> name(target.begin(), target.end());
-    const char suffix[] = ".tmp-XXXXXX";
-    name.insert(name.end(), suffix, suffix + sizeof suffix);
+    const std::string folder = std::filesystem::path(file->target).parent_path().string();
+    std::string name = (folder.empty() ? "." : folder) + "/.olvo-picture-XXXXXX";
+    // Signals wait while the name is made and noted, so that no temporary file escapes the handler.
+    sigset_t previous;
+    sigprocmask(SIG_BLOCK, &stopSignals, &previous);
     const int fd = mkstemp(name.data());
+    if (fd >= 0) {
+        file->temporary = name;
+        *registered = file->temporary.c_str();
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (fd < 0) {
-        *why = "can't write " + target + ": " + std::strerror(errno);
+        *why = file->target + ": " + std::strerror(errno);
         return false;
     }
-    pending->target = target;
-    pending->temporary = name.data();
     const mode_t mask = umask(0);
     umask(mask);
     bool written = fchmod(fd, 0666 & ~mask) == 0;
@@ -147,12 +181,58 @@ bool WriteTemporary(const std::string& target, const std::vector<std::uint8_t>& 
     }
     const int error = errno;
     if (close(fd) != 0 && written) written = false;
-    if (!written) {
-        *why = "can't write " + target + ": " + std::strerror(error ? error : errno);
-        unlink(pending->temporary.c_str());
-        pending->temporary.clear();
-    }
+    if (!written) *why = file->target + ": " + std::strerror(error ? error : errno);
     return written;
+}
+
+// Puts every file in place, or none: each old file is kept under a second name until all the new ones are in
+// place, and put back when one can't be. Signals wait until it is done, so that it never stops half way.
+bool PutInPlace(std::vector<PendingFile>& files, bool ok, std::string* why) {
+    sigset_t previous;
+    sigprocmask(SIG_BLOCK, &stopSignals, &previous);
+    for (PendingFile& file : files) {
+        if (!ok) break;
+        const char* target = file.target.c_str();
+        struct stat old;
+        if (lstat(target, &old) == 0 && !S_ISDIR(old.st_mode)) {
+            // A hard link keeps the old file at its name meanwhile; where there are none, it moves aside.
+            file.backup = file.temporary + "-old";
+            if (link(target, file.backup.c_str()) != 0 && std::rename(target, file.backup.c_str()) != 0) {
+                *why = file.target + ": can't keep the old file: " + std::strerror(errno);
+                file.backup.clear();
+                ok = false;
+                break;
+            }
+        }
+        ok = std::rename(file.temporary.c_str(), target) == 0;
+        if (!ok) *why = file.target + ": " + std::strerror(errno);
+        file.placed = ok;
+    }
+    for (PendingFile& file : files) {
+        const char* target = file.target.c_str();
+        if (!ok && file.placed && file.backup.empty()) unlink(target);  // there was no old file
+        // A backup that is still a second name of the file in place is left by the rename, and goes by the unlink.
+        if (!ok && !file.backup.empty() && std::rename(file.backup.c_str(), target) != 0) {
+            *why += "; the old " + file.target + " is kept as " + file.backup;
+            file.backup.clear();
+        }
+        if (!file.backup.empty()) unlink(file.backup.c_str());
+        if (!file.placed && !file.temporary.empty()) unlink(file.temporary.c_str());
+    }
+    signalTemporaries[0] = nullptr;
+    signalTemporaries[1] = nullptr;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return ok;
+}
+
+// Whether two paths name one file: the same file where both exist, else the same place once resolved.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error))
+        return std::filesystem::equivalent(a, b, error);
+    const std::filesystem::path resolvedA = std::filesystem::weakly_canonical(std::filesystem::absolute(a), error);
+    if (error) return false;
+    return resolvedA == std::filesystem::weakly_canonical(std::filesystem::absolute(b), error) && !error;
 }
 
 // Parses WxH into two powers of two no larger than the decoder takes.
@@ -188,7 +268,10 @@ int Make(int argc, char** argv) {
     const char* in = paths[0];
     const std::string out = paths[1];
     const std::string mask = paths.size() == 3 ? paths[2] : "";
-    if (out == mask) return Fail("the picture and its mask can't both be " + out);
+    // The picture may replace the file it is made from (a newer BMP made one the program reads); its mask may not.
+    if (!mask.empty() && SameFile(out, mask)) return Fail("the picture and its mask can't both be " + out);
+    if (!mask.empty() && SameFile(in, mask))
+        return Fail("the mask " + mask + " would replace the picture it is made from");
 
     std::FILE* file = std::fopen(in, "rb");
     if (!file) return Fail(std::string("can't open ") + in + ": " + std::strerror(errno));
@@ -223,19 +306,16 @@ int Make(int argc, char** argv) {
                     ", larger than the program reads (8192 x 8192): add --fit WxH");
     }
 
+    // Sized once: the signal handler reads the temporaries' names where they are.
     std::vector<PendingFile> pending(mask.empty() ? 1 : 2);
+    pending[0].target = out;
+    if (!mask.empty()) pending[1].target = mask;
+    RemoveTemporariesOnSignals();
     std::string why;
-    bool ok = WriteTemporary(out, EncodeBmp24(rgba.data(), width, height, false), &pending[0], &why);
+    bool ok = WriteTemporary(EncodeBmp24(rgba.data(), width, height, false), &pending[0], &signalTemporaries[0], &why);
     if (ok && !mask.empty())
-        ok = WriteTemporary(mask, EncodeBmp24(rgba.data(), width, height, true), &pending[1], &why);
-    for (PendingFile& file : pending) {
-        if (ok && !file.temporary.empty() && std::rename(file.temporary.c_str(), file.target.c_str()) != 0) {
-            why = "can't write " + file.target + ": " + std::strerror(errno);
-            ok = false;
-        }
-        if (!ok && !file.temporary.empty()) unlink(file.temporary.c_str());
-    }
-    if (!ok) return Fail(why);
+        ok = WriteTemporary(EncodeBmp24(rgba.data(), width, height, true), &pending[1], &signalTemporaries[1], &why);
+    if (!PutInPlace(pending, ok, &why)) return Fail("can't write " + why);
 
     std::printf("%s: %s, 24-bit\n", out.c_str(), Size(width, height).c_str());
     if (!mask.empty()) {
@@ -248,14 +328,6 @@ int Make(int argc, char** argv) {
 }
 
 // ---- check ---------------------------------------------------------------------------------------------------
-
-const char* TextureName(const TextureSource& source) {
-    if (source.slot == &StarfieldTexture) return "starfield";
-    if (source.slot == &TestTexture) return "test";
-    if (source.slot == &ShipTexture) return "ship";
-    if (source.slot == &MeshTexture) return "sprite";
-    return "light";
-}
 
 // One file decoded on its own, without a message: its size and pixels, or why it fails.
 struct FileReport {
@@ -371,11 +443,11 @@ int Check(int argc, char** argv) {
         if (source.alphaPath) from += source.alphaPath;
         if (image) {
             ++made;
-            std::printf("%s: made, %s %s, from %s%s\n", TextureName(source), Size(image->width, image->height).c_str(),
+            std::printf("%s: made, %s %s, from %s%s\n", source.name, Size(image->width, image->height).c_str(),
                         source.alphaPath ? "RGBA" : "RGB", from.c_str(),
                         source.colourPath ? "" : " (white, the mask as alpha)");
         } else {
-            std::printf("%s: not made, from %s\n", TextureName(source), from.c_str());
+            std::printf("%s: not made, from %s\n", source.name, from.c_str());
         }
         for (std::string box : boxes) {
             while (!box.empty() && box.back() == '\n') box.pop_back();
