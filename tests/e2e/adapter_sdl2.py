@@ -8,6 +8,7 @@ import shutil
 import subprocess
 import tempfile
 
+import footprint
 from driver import ROOT, wait_for
 from x11 import X11Adapter
 
@@ -87,11 +88,10 @@ class Adapter(X11Adapter):
 
     def saver(self):
         xlib, xss = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXss.so.1")
-        xlib.XOpenDisplay.restype = ctypes.c_void_p
-        xlib.XDefaultRootWindow.argtypes = xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        xlib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
         xlib.XDefaultRootWindow.restype = ctypes.c_ulong
         xss.XScreenSaverQueryInfo.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(SaverInfo)]
-        display, info = xlib.XOpenDisplay(self.env["DISPLAY"].encode()), SaverInfo()
-        answered = xss.XScreenSaverQueryInfo(display, xlib.XDefaultRootWindow(display), ctypes.byref(info))
-        xlib.XCloseDisplay(display)
+        info = SaverInfo()
+        answered = footprint.x_call(self.env["DISPLAY"], lambda display: xss.XScreenSaverQueryInfo(
+            display, xlib.XDefaultRootWindow(display), ctypes.byref(info)))
         return (info.state, info.idle) if answered else (None, 0)

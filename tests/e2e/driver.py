@@ -343,7 +343,10 @@ def main():
         except Exception as failure:  # a failed check, or a tool that broke on the way
             outcome = f"FAIL ({failure})"
         finally:
-            log = adapter.stop()
+            try:
+                log = adapter.stop()
+            except Exception as failure:  # something it started outlived the stop
+                outcome, log = f"FAIL ({failure})", ""
         seconds = time.monotonic() - started
         print(f"{outcome}: {name} [{adapter.name}, {seconds:.1f} s]", flush=True)
         if outcome == "PASS":
