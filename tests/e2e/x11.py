@@ -76,13 +76,16 @@ class X11Adapter:
         self.run("xdotool", "windowactivate", "--sync", self.minimised)
 
     def start_program(self, command, pictures):
-        cwd = ROOT
-        if not pictures:
-            cwd = os.path.join(self.work, "empty")
-            os.makedirs(cwd, exist_ok=True)
+        self.cwd = ROOT if pictures is True else os.path.join(self.work, "pictures")
+        os.makedirs(self.cwd, exist_ok=True)
+        if pictures == "copy":
+            shutil.copytree(os.path.join(ROOT, "data"), os.path.join(self.cwd, "data"))
         with open(os.path.join(self.work, "output"), "w") as output:
-            self.process = subprocess.Popen(command, cwd=cwd, env=self.env, stdout=output, stderr=output,
+            self.process = subprocess.Popen(command, cwd=self.cwd, env=self.env, stdout=output, stderr=output,
                                             start_new_session=True)
+
+    def remove_picture(self, name):
+        os.remove(os.path.join(self.cwd, "data", name))
 
     def stop(self):
         """Ends the program (with any box it forked), any window manager and the X server; returns what the program
