@@ -126,7 +126,7 @@ def closing_the_window(a):
 
 def f1_refused(a, answer, display="plain"):
     screen = started(a, display)
-    a.press("F1", until=a.box_showing)
+    a.press("F1", until=lambda: a.box_showing())
     expect_box(a, "Olvo GL", QUESTION, answer)
     if answer == "no":
         expect_box(a, "ERROR", "Program Will Now Close.")
@@ -301,7 +301,7 @@ def signal_inside_each_box(a):
             expect_drawing(a)
             if pictures == "copy":
                 a.remove_picture("ship_alpha.bmp")
-            a.press(key, until=a.box_showing)
+            a.press(key, until=lambda: a.box_showing())
         if (shown := a.wait_box(20)) != box or (display == "fullscreen_mode") != (a.screen_size() == (800, 600)):
             raise Failure(f"box {shown!r} on a screen of {a.screen_size()}, want {box!r}")
         a.signal(number)
