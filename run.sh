@@ -54,7 +54,7 @@ sleep 5
 if kill -0 "$program_pid" 2>/dev/null; then
     import -window root -crop 800x600+0+0 build/screenshot.png
     echo "Saved the screen as build/screenshot.png"
-    kill -TERM "$program_pid"  # arrives as a close request: the program quits normally
+    kill -TERM "$program_pid"  # the program ends as on Escape, with 0
     wait "$program_pid" && status=0 || status=$?
     program_pid=""
     echo "Olvo GL ended with exit code $status."

@@ -50,7 +50,7 @@ void FourQuads() {
     DrawSpriteQuad(0.0f, 0.0f, 4.0f, 3.0f, 1.5f, 0.0f, ShipTexture);
     DrawSpriteQuad(0.0f, -0.9f, 3.5f, 3.5f, 0.5f, 0.0f, LightTexture);
     DrawSpriteQuad(0.0f, -0.1f, 1.5f, 1.5f, 3.3f, 0.0f, MeshTexture);
-    SpinAngle += SpinStep;
+    AdvanceSpinAngle();
 }
 
 }  // namespace

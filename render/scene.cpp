@@ -70,6 +70,14 @@ bool DrawFrame() {
     DrawSpriteQuad(0.0f, 0.0f, 4.0f, 3.0f, 1.5f, 0.0f, ShipTexture);
     DrawSpriteQuad(0.0f, -0.9f, 3.5f, 3.5f, 0.5f, 0.0f, LightTexture);
     DrawTwistMesh();
-    SpinAngle += SpinStep;
+    AdvanceSpinAngle();
     return true;
+}
+
+void AdvanceSpinAngle() {
+    SpinAngle += SpinStep;
+    // A float that only grew would round the step to 0.625 degrees after hours and to nothing after days. Ten
+    // turns off keep it within 3601 degrees, where a float resolves 1/4096 of one; 3600 is exact in a float, so
+    // the turn drawn stays the same, and the first 5999 frames are exactly as without it.
+    if (SpinAngle < -3600.0f) SpinAngle += 3600.0f;
 }

@@ -3,7 +3,7 @@
 
 #include "platform/opengl.h"
 
-extern float SpinAngle;          // degrees; the starfield's turn about the view axis, never wrapped
+extern float SpinAngle;          // degrees; the starfield's turn about the view axis, within eleven turns
 constexpr float SpinStep = -0.6f;  // degrees per drawn frame
 
 extern const GLfloat LightAmbient[4];
@@ -18,6 +18,9 @@ bool SetupGlState();
 
 // Clears and draws the whole scene, then advances the spin. Always true.
 bool DrawFrame();
+
+// One frame's turn of the starfield: SpinAngle moves by SpinStep, and ten whole turns come off past ten.
+void AdvanceSpinAngle();
 
 // One textured quad facing the viewer, centred at (x, y) at depth z, turned by `angle` degrees about z.
 void DrawSpriteQuad(float x, float y, float width, float height, float z, float angle, GLuint texture);

@@ -1,7 +1,7 @@
 // twist_mesh.h -- the sprite drawn as a 15 x 15 grid whose vertices turn about the view axis.
 #pragma once
 
-extern float WavePhase;  // radians; advanced once per drawn frame, never wrapped
+extern float WavePhase;  // radians; advanced once per drawn frame, within eleven turns
 constexpr float WaveStep = 0.3f;  // radians per frame
 
 // One emitted corner of a grid cell: texture coordinate and twisted position.
@@ -14,6 +14,9 @@ struct MeshCorner {
 
 // Draws the grid into the current context with MeshTexture, after advancing WavePhase.
 void DrawTwistMesh();
+
+// One frame's swing of the grid: WavePhase moves by WaveStep, and ten whole turns come off past ten.
+void AdvanceWavePhase();
 
 // The four corners of the cell in `row` (from the bottom) and `column` (from the left), in drawing order (top
 // left, top right, bottom right, bottom left), twisted for `phase`.

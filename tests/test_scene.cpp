@@ -139,6 +139,25 @@ TEST_F(SceneTest, WindowSizeMessagesSetTheViewportAndProjection) {
     }
 }
 
+// A week of frames at 60 Hz through the frame's own advances: each step, modulo whole turns (a wrap may fall in it),
+// stays within 0.1% of its size (a float that only grows rounds it to nothing); the first ten turns are a plain sum.
+TEST(ScenePace, EveryStepKeepsItsSizeForAWeekOfFrames) {
+    const std::tuple<void (*)(), float*, float, double, long> paces[] = {
+        {AdvanceSpinAngle, &SpinAngle, SpinStep, 360.0, 5999}, {AdvanceWavePhase, &WavePhase, WaveStep, 2 * M_PI, 209}};
+    for (const auto& [advance, value, step, turn, plain] : paces) {
+        long first = 0;  // the first frame whose step is off its size
+        float sum = *value = 0.0f;
+        for (long frame = 1; frame <= 36'000'000; ++frame) {
+            const double before = *value;
+            advance();
+            const double moved = *value - before;
+            if (!first && std::abs(std::remainder(moved, turn) - step) > 0.001 * std::abs(step)) first = frame;
+            if (frame <= plain && *value != (sum += step)) ADD_FAILURE() << "frame " << frame << ": " << *value;
+        }
+        EXPECT_EQ(first, 0) << "a step off its size by more than 0.1% at frame " << first;
+    }
+}
+
 // Capabilities read as 1 (on) or 0 (off).
 TEST_F(SceneTest, SetsTheFixedStateOnceAndTheFrameStateEveryFrame) {
     WriteScene(Rgb{1, 2, 3}, Rgba{4, 5, 6, 7}, 8, Rgba{9, 10, 11, 12});

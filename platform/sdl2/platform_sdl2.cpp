@@ -1,5 +1,5 @@
 // platform_sdl2.cpp -- the seam on SDL2: one window with an OpenGL context, SDL events as window messages,
-// display modes, the cursor and message boxes. Owns the process entry point.
+// display modes, the cursor and message boxes. Owns the process entry point, which ends the program on a signal.
 #define SDL_MAIN_HANDLED
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/sdl2/end_signals_sdl2.h"
 
 namespace {
 
@@ -453,6 +454,12 @@ HWND PlatformGetFocus() {
 }
 
 BOOL PlatformPeekMessage(MSG* msg, HWND, UINT, UINT, UINT) {
+    // A signal ends the loop ahead of anything queued, with 0, and the program takes its window down as on Escape.
+    if (Sdl2Ending()) {
+        *msg = MSG{};
+        msg->message = WM_QUIT;
+        return TRUE;
+    }
     if (sdl2.queue.empty()) {
         SDL_Event event;
         while (SDL_PollEvent(&event)) Sdl2TranslateEvent(event);
@@ -487,12 +494,17 @@ LRESULT PlatformDefWindowProc(HWND, UINT, WPARAM, LPARAM) {
     return 0;
 }
 
-// Sleeps in SDL's wait until an event comes that may be a message; SDL turns SIGTERM and SIGINT into one.
+// Sleeps in SDL's wait until an event comes that may be a message, or a signal that ends the program (looked
+// for every 100 ms).
 BOOL PlatformWaitMessage() {
-    if (!sdl2.queue.empty() || sdl2.quitPosted) return TRUE;
+    if (!sdl2.videoReady) return FALSE;
     SDL_Event event;
-    if (!SDL_WaitEvent(&event)) return FALSE;
-    Sdl2TranslateEvent(event);
+    while (sdl2.queue.empty() && !sdl2.quitPosted && !Sdl2Ending()) {
+        if (SDL_WaitEventTimeout(&event, 100)) {
+            Sdl2TranslateEvent(event);
+            break;
+        }
+    }
     return TRUE;
 }
 
@@ -508,7 +520,8 @@ BOOL PlatformSwapBuffers(HDC dc) {
 }
 
 // OK, or Yes (Return) and No (Escape). A box that can't be shown (no display, neither zenity nor X core fonts)
-// answers 0, which is no Yes, and goes to stderr with SDL's reason so it isn't lost.
+// answers 0, which is no Yes, and goes to stderr with SDL's reason so it isn't lost. Once a signal has come, a box
+// is answered as if dismissed (OK, or No): the one showing is taken down, and a later one goes to stderr.
 int PlatformMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     const SDL_MessageBoxButtonData okButton[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK, "OK"},
@@ -518,6 +531,7 @@ int PlatformMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"},
     };
     const bool yesNo = (style & 0xF) == MB_YESNO;
+    const int dismissed = yesNo ? IDNO : IDOK;
     SDL_MessageBoxData box{};
     box.flags = Sdl2MessageBoxFlags(style);
     box.window = Sdl2IsWindow(owner) ? sdl2.window : nullptr;
@@ -525,10 +539,17 @@ int PlatformMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     box.message = text;
     box.numbuttons = yesNo ? 2 : 1;
     box.buttons = yesNo ? yesNoButtons : okButton;
+    const std::size_t length = std::strlen(text);
+    const int shown = int(length > 0 && text[length - 1] == '\n' ? length - 1 : length);
+    if (!Sdl2OpenBox()) {
+        std::fprintf(stderr, "%s: %.*s (no message box: the program is ending on a signal)\n", caption, shown, text);
+        return dismissed;
+    }
     int answer = 0;
-    if (SDL_ShowMessageBox(&box, &answer) != 0) {
-        const std::size_t length = std::strlen(text);
-        const int shown = int(length > 0 && text[length - 1] == '\n' ? length - 1 : length);
+    const bool failed = SDL_ShowMessageBox(&box, &answer) != 0;
+    Sdl2BoxClosed();
+    if (Sdl2Ending()) return dismissed;
+    if (failed) {
         std::fprintf(stderr, "%s: %.*s (no message box: %s)\n", caption, shown, text, SDL_GetError());
         return 0;
     }
@@ -536,6 +557,8 @@ int PlatformMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
 }
 
 int main(int, char**) {
+    Sdl2CatchEndSignals();
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetMainReady();
     const int exitCode = WinMain(PlatformGetModuleHandle(), nullptr, nullptr, SW_SHOW);
     SDL_Quit();

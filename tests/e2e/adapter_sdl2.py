@@ -8,6 +8,7 @@ import shutil
 import subprocess
 import tempfile
 
+import footprint
 from driver import ROOT, wait_for
 from x11 import X11Adapter
 
@@ -22,7 +23,8 @@ class Adapter(X11Adapter):
     escape_exit_code = 0
     no_gl_text = "Can't Find A Suitable PixelFormat."
     tools = X11Adapter.tools + ["cc", "openbox", "xset", "xprop", "xrdb"]
-    features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager", "minimise", "desktop_scale"}
+    features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager", "minimise", "desktop_scale",
+                                      "signal_in_boxes"}
     # Xft.dpi, or GDK_SCALE over it, and a resolution that can't be one, which is said and drawn unscaled.
     scaled_displays = [("dpi96", 1, None), ("dpi144", 1.5, None), ("dpi192", 2, None), ("gdk_scale2", 2, None),
                        ("dpi_junk", 1, "Xft.dpi: lots is not a resolution")]
@@ -59,9 +61,12 @@ class Adapter(X11Adapter):
                   f"E2E_BOX_LOG={os.path.join(self.work, 'boxes')}",
                   f"ASAN_OPTIONS={os.environ.get('ASAN_OPTIONS', '')}:verify_asan_link_order=0"]
         hooked.insert(0, f"GDK_SCALE={2 if display == 'gdk_scale2' else ''}")
-        if display == "unsettable_mode":
-            hooked.append("E2E_REFUSE_MODES=1")
+        hooked += {"unsettable_mode": ["E2E_REFUSE_MODES=1"], "release_fails": ["E2E_FAIL_RELEASE=1"]}.get(display, [])
         self.start_program(["env", *hooked, self.program], pictures)
+
+    def boxes_asked(self):
+        path = os.path.join(self.work, "boxes")
+        return open(path, "rb").read().count(b"\0") // 2 if os.path.exists(path) else 0
 
     # Boxes come in the order the program asked for them; each is read once.
     def box_text(self, caption):
@@ -87,11 +92,10 @@ class Adapter(X11Adapter):
 
     def saver(self):
         xlib, xss = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXss.so.1")
-        xlib.XOpenDisplay.restype = ctypes.c_void_p
-        xlib.XDefaultRootWindow.argtypes = xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        xlib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
         xlib.XDefaultRootWindow.restype = ctypes.c_ulong
         xss.XScreenSaverQueryInfo.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(SaverInfo)]
-        display, info = xlib.XOpenDisplay(self.env["DISPLAY"].encode()), SaverInfo()
-        answered = xss.XScreenSaverQueryInfo(display, xlib.XDefaultRootWindow(display), ctypes.byref(info))
-        xlib.XCloseDisplay(display)
+        info = SaverInfo()
+        answered = footprint.x_call(self.env["DISPLAY"], lambda display: xss.XScreenSaverQueryInfo(
+            display, xlib.XDefaultRootWindow(display), ctypes.byref(info)))
         return (info.state, info.idle) if answered else (None, 0)

@@ -132,12 +132,12 @@ class Adapter:
 
     def stop(self):
         """Ends the browser and the server; returns the page's console."""
-        log = ""
-        if self.browser:
-            self.browser.close()
-            log = "\n".join(self.browser.console)
-        if self.server:
-            self.server.shutdown()
-            self.server.server_close()
-        self.browser = self.server = None
-        return log
+        browser, server, self.browser, self.server = self.browser, self.server, None, None
+        try:
+            if browser:
+                browser.close()
+        finally:
+            if server:
+                server.shutdown()
+                server.server_close()
+        return "\n".join(browser.console) if browser else ""

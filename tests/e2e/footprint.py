@@ -9,9 +9,13 @@ xlib.XOpenDisplay.restype = ctypes.c_void_p
 xlib.XCloseDisplay.argtypes = xlib.XFree.argtypes = xlib.XFlush.argtypes = [ctypes.c_void_p]
 xlib.XStringToKeysym.restype = ctypes.c_ulong
 xlib.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-# A window that went between a listing and a question about it is an X error: ignored, not Xlib's exit.
+# A window that went between a listing and a question about it is an X error: ignored, not Xlib's exit. An X
+# server that went is said, and no exit either: the connection's calls then do nothing, and the adapter fails.
 IGNORE_ERRORS = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda display, event: 0)
 xlib.XSetErrorHandler(IGNORE_ERRORS)
+LOST = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p)(lambda display: os.write(2, b"lost the X server\n") and 0)
+xlib.XSetIOErrorHandler(LOST)
+NO_EXIT = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_void_p)(lambda display, data: None)
 Pairs, Quads = ctypes.c_ulong * 2, ctypes.c_ulong * 4  # XResClient / XResType / XResClientIdSpec, XResClientIdValue
 
 
@@ -25,6 +29,7 @@ def x_call(display_name, use):
     display = xlib.XOpenDisplay(display_name.encode())
     if not display:
         raise RuntimeError(f"can't open X display {display_name}")
+    xlib.XSetIOErrorExitHandler(ctypes.c_void_p(display), NO_EXIT, None)
     try:
         return use(ctypes.c_void_p(display))
     finally:

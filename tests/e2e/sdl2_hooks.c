@@ -1,6 +1,7 @@
 // sdl2_hooks.c -- preloaded into the SDL2 program by its end-to-end adapter. Logs each message box's caption and
 // text (SDL draws its own X11 box, whose text no other client can read) to $E2E_BOX_LOG as "caption\0text\0";
-// with $E2E_REFUSE_MODES set, the X server refuses every CRTC mode switch, so a listed mode can't be set.
+// with $E2E_REFUSE_MODES set, the X server refuses every CRTC mode switch, so a listed mode can't be set; with
+// $E2E_FAIL_RELEASE set, making no GL context current fails, as a broken driver's release would.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -39,4 +40,9 @@ int XRRSetCrtcConfig(void* display, void* resources, unsigned long crtc, unsigne
     if (getenv("E2E_REFUSE_MODES")) return 3;  // RRSetConfigFailed
     SetCrtcConfig next = (SetCrtcConfig)dlsym(RTLD_NEXT, "XRRSetCrtcConfig");
     return next(display, resources, crtc, time, x, y, mode, rotation, outputs, count);
+}
+
+int SDL_GL_MakeCurrent(void* window, void* context) {
+    if (!context && getenv("E2E_FAIL_RELEASE")) return -1;
+    return ((int (*)(void*, void*))dlsym(RTLD_NEXT, "SDL_GL_MakeCurrent"))(window, context);
 }

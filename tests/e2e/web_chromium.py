@@ -160,8 +160,12 @@ class Chromium:
             os.killpg(self.process.pid, signal.SIGKILL)
         except ProcessLookupError:
             pass
-        self.process.wait()
-        shutil.rmtree(self.profile, ignore_errors=True)
+        try:
+            self.process.wait(15)
+        except subprocess.TimeoutExpired:
+            raise RuntimeError(f"Chromium (process {self.process.pid}) still running 15 s after SIGKILL") from None
+        finally:
+            shutil.rmtree(self.profile, ignore_errors=True)
 
 
 def png_rgb(data):

@@ -37,7 +37,13 @@ class X11Adapter:
             [] if os.path.exists(self.program) else [f"the program {self.program}"])
 
     def run(self, *command):
+        self.x_alive()
         return subprocess.run(command, capture_output=True, text=True, env=self.env, timeout=20)
+
+    def x_alive(self):
+        """Fails at once when the X server has gone under the test, instead of every probe waiting out its time."""
+        if self.x and (status := self.x.poll()) is not None:
+            raise Failure(f"the X server ({self.x.args[0]}) ended with status {status} during the test")
 
     def start_x(self, *command):
         # The server writes its display number and a newline to the file once it takes clients.
@@ -70,28 +76,37 @@ class X11Adapter:
         self.run("xdotool", "windowactivate", "--sync", self.minimised)
 
     def start_program(self, command, pictures):
-        cwd = ROOT
-        if not pictures:
-            cwd = os.path.join(self.work, "empty")
-            os.makedirs(cwd, exist_ok=True)
+        self.cwd = ROOT if pictures is True else os.path.join(self.work, "pictures")
+        os.makedirs(self.cwd, exist_ok=True)
+        if pictures == "copy":
+            shutil.copytree(os.path.join(ROOT, "data"), os.path.join(self.cwd, "data"))
         with open(os.path.join(self.work, "output"), "w") as output:
-            self.process = subprocess.Popen(command, cwd=cwd, env=self.env, stdout=output, stderr=output,
+            self.process = subprocess.Popen(command, cwd=self.cwd, env=self.env, stdout=output, stderr=output,
                                             start_new_session=True)
+
+    def remove_picture(self, name):
+        os.remove(os.path.join(self.cwd, "data", name))
 
     def stop(self):
         """Ends the program (with any box it forked), any window manager and the X server; returns what the program
-        printed."""
-        for process in filter(None, (self.wm, self.process, self.x)):
+        printed. One that outlives SIGKILL by 10 s (stuck in the kernel) fails, once the rest is cleaned up."""
+        started = list(filter(None, (self.wm, self.process, self.x)))
+        for process in started:
             with contextlib.suppress(ProcessLookupError):
                 os.killpg(process.pid, signal.SIGKILL)
-            process.wait()
+            with contextlib.suppress(subprocess.TimeoutExpired):
+                process.wait(10)
+        stuck = [f"{process.args[0]} (process {process.pid})" for process in started if process.poll() is None]
         self.wm = self.x = self.process = self.box = self.answered = None
         path = os.path.join(self.work, "output")
         log = open(path, errors="replace").read() if os.path.exists(path) else ""
         shutil.rmtree(self.work, ignore_errors=True)
+        if stuck:
+            raise Failure(f"still running 10 s after SIGKILL: {', '.join(stuck)}")
         return log
 
     def wait_exit(self, seconds):
+        self.x_alive()
         try:
             return self.process.wait(seconds)
         except subprocess.TimeoutExpired:
@@ -114,9 +129,7 @@ class X11Adapter:
 
     # A window that goes between the lookup and the look (a rebuild) reads as none yet: the caller waits again.
     def origin(self):
-        window = self.main_window()
-        geometry = window and self.geometry(window)
-        return geometry and geometry[2:]
+        return (geometry := X11Adapter.window(self)) and geometry[2:]
 
     def title(self):
         window = self.main_window()
@@ -127,11 +140,13 @@ class X11Adapter:
         return geometry and geometry[:2]
 
     def grab(self, geometry):
+        self.x_alive()
         w, h, x, y = geometry
         ppm = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "ppm:-"],
                              capture_output=True, env=self.env, timeout=20).stdout
         header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
         if not header:
+            self.x_alive()
             raise Failure("no screenshot")
         return int(header[1]), int(header[2]), ppm[header.end():]
 
@@ -148,7 +163,9 @@ class X11Adapter:
             wait_for(seconds, until, f"what {key} does")
         finally:
             done.set()
-            holder.join()
+            holder.join(10)
+            if holder.is_alive():  # the X server doesn't answer: that, not what the key did, is the failure
+                raise Failure(f"{key} still held at the X server 10 s after its release")
 
     def pointer_shown(self):
         width, height, x, y = wait_for(10, self.window, "a window to point at")
@@ -187,22 +204,17 @@ class X11Adapter:
         """Asks the window (by default the visible one) to close as a window manager's close button does
         (WM_DELETE_WINDOW)."""
         xlib = ctypes.CDLL("libX11.so.6")
-        xlib.XOpenDisplay.restype = ctypes.c_void_p
         xlib.XInternAtom.restype = ctypes.c_ulong
         xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
         xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-        xlib.XSync.argtypes = xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        display = xlib.XOpenDisplay(self.env["DISPLAY"].encode())
         window = int(window or wait_for(10, self.main_window, "a window to close"), 0)
         # An XClientMessageEvent laid over the 24 longs of an XEvent: type, serial, send_event, display,
-        # window, message_type, format, then data.l[5].
+        # window, message_type, format, then data.l[5]. Closing the connection sends it.
         event = (ctypes.c_long * 24)()
-        event[0], event[4] = 33, window  # ClientMessage
-        event[5] = xlib.XInternAtom(display, b"WM_PROTOCOLS", 0)
-        event[6] = 32
-        event[7] = xlib.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-        sent = xlib.XSendEvent(display, window, 0, 0, event)
-        xlib.XSync(display, 0)
-        xlib.XCloseDisplay(display)
-        if not sent:
+        event[0], event[4], event[6] = 33, window, 32  # ClientMessage
+
+        def send(display):
+            event[5], event[7] = (xlib.XInternAtom(display, atom, 0) for atom in (b"WM_PROTOCOLS", b"WM_DELETE_WINDOW"))
+            return xlib.XSendEvent(display, window, 0, 0, event)
+        if not footprint.x_call(self.env["DISPLAY"], send):
             raise Failure("could not send WM_DELETE_WINDOW")
