@@ -139,8 +139,8 @@ function inTime(step, file) {
 // words the page shows. onFirst hears whether the server unpacked it, onBytes each part's length.
 function fetchFile(name, signal, onFirst, onBytes) {
   var file = name + ' (' + fileRoles[name] + ')';
-  return inTime(fetch(fileAddress(name), {credentials: 'same-origin', cache: 'no-cache', signal: signal})
-      .catch(function() {
+  var answer = fetch(fileAddress(name), {credentials: 'same-origin', cache: 'no-cache', signal: signal});
+  return inTime(answer.catch(function() {
     throw file + ' could not be downloaded: the network connection failed.' + (navigator.onLine === false ?
         ' This device is offline: Olvo GL needs the network on its first visit, and starts without one after ' +
         'that.' : '');
@@ -172,8 +172,8 @@ function unpack(name, file, chunks, length) {
   chunks.forEach(function(chunk) { whole.set(chunk, at); at += chunk.length; });
   return isBuiltFile(name, whole).then(function(built) {
     if (!built) {
-      throw file + ' arrived damaged or incomplete: it is not the file this page was built with (the site may ' +
-            'be being updated).';
+      throw file + ' arrived damaged or incomplete: it isn\'t the file this page was built with. If the site is ' +
+            'being updated, try again once that is done.';
     }
     if (!isGzip(whole)) return {sent: whole, bytes: whole.buffer};
     var unpacked = new Blob([whole]).stream().pipeThrough(new DecompressionStream('gzip'));

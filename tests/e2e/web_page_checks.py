@@ -139,7 +139,8 @@ def keys_while_boxes_are_up(a, outdir):
     a.browser.evaluate(COUNT_LIGHTING)
     a.browser.evaluate(TAP_L)
     wait_for(5, lambda: a.browser.evaluate("lightingOn"), "L tapped within one frame")
-    a.browser.evaluate("addEventListener('keydown', (e) => { if (e.key == 'F1') window.f1Taken = e.defaultPrevented; })")
+    a.browser.evaluate("addEventListener('keydown', (e) => { if (e.key == 'F1') "
+                       "window.f1Taken = e.defaultPrevented; })")
     a.press("F1")
     check(a.wait_box(20)[1] == QUESTION and a.browser.evaluate("f1Taken"), "F1 left to the browser, or no question")
     a.press("Escape")  # the question has no cancel: it stays

@@ -46,7 +46,8 @@ WebGLRenderingContext.prototype.getParameter = function(name) {
 for (const side of ['drawingBufferWidth', 'drawingBufferHeight']) {
   const made = Object.getOwnPropertyDescriptor(WebGLRenderingContext.prototype, side).get;
   Object.defineProperty(WebGLRenderingContext.prototype, side, {get() { return Math.floor(made.call(this) * .95); }});
-}"""# Stands in for an iPhone's browser: no element may go fullscreen.
+}"""
+# Stands in for an iPhone's browser: no element may go fullscreen.
 NO_ELEMENT_FULLSCREEN = """delete Element.prototype.requestFullscreen; delete Element.prototype.webkitRequestFullscreen;
 Object.defineProperty(Document.prototype, 'fullscreenEnabled', {get: () => false});"""
 # The page's copy of the site keeps one offline cache, its build's, and the worker serves the page.
@@ -194,8 +195,8 @@ def first_visit_bytes(a, compress, missing=()):
 
 
 def light_installed_offline(a, outdir):
-    """A first visit within budget from either server, its bar true, the manifest accepted with the project's
-    version, a start with the server answering an error for the page, and with the server gone."""
+    """A first visit within budget, its bar true, from either server; the kept page on a server's error, and offline.
+    The manifest is accepted and carries the project's version."""
     first_visit_bytes(a, True)
     a.stop()
     failing = set()
@@ -245,9 +246,9 @@ def rebuild(folder, mark):
 
 
 def two_sites_and_an_upload(a, outdir):
-    """Two builds on one host (/a/ and /b/), each kept for offline; a visit to /a/ while a new build is uploaded
-    (its program half written) fails, and once the upload is done a reload runs the new build and the old cache
-    goes; with the server gone, both start."""
+    """Two builds on one host (/a/, /b/) both start offline; a visit during an upload keeps nothing of it.
+    A visit to /a/ while a new build is uploaded (its program still the old build's, then half written) fails,
+    and once the upload is done a reload runs the new build and /a/'s old cache goes."""
     site, host = a.site, tempfile.mkdtemp(prefix="olvo-host-")
     try:
         for copy in ("a", "b"):
