@@ -151,8 +151,12 @@ def phone(browser):
 def measure(url, scale, profile=False):
     """One fresh browser on url at the device scale factor (the phone's when "phone"): a dict of what was
     measured, or of why not."""
-    browser = web_chromium.Chromium(url, flags=[] if scale == "phone" else [f"--force-device-scale-factor={scale}"],
-                                    before_load=FRAME_CLOCK, setup=phone if scale == "phone" else None)
+    # The screen (in device pixels) holds the browser's window at any scale: the page draws no more pixels than
+    # the screen has.
+    desktop = scale != "phone"
+    browser = web_chromium.Chromium(url, flags=[f"--force-device-scale-factor={scale}"] if desktop else [],
+                                    screen=(1024 * scale, 900 * scale) if desktop else (800, 600),
+                                    before_load=FRAME_CLOCK, setup=None if desktop else phone)
     try:
         shown, reason = first_frame(browser)
         if reason:
