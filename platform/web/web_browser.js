@@ -149,7 +149,7 @@ mergeInto(LibraryManager.library, {
     }
     var largest = canvas.largest || [Infinity, Infinity];
     var wanted = [shown.width * ratio, shown.height * ratio];
-    var screenPixels = window.screen.width * window.screen.height * devicePixelRatio * devicePixelRatio;
+    var screenPixels = window.screen.width * window.screen.height * devicePixelRatio * devicePixelRatio || Infinity;
     var fit = Math.min(1, Math.sqrt(screenPixels / (wanted[0] * wanted[1])), largest[0] / wanted[0],
                        largest[1] / wanted[1]);
     // Setting a size, even the same one, clears the drawing.
