@@ -4,7 +4,8 @@ work each frame straight in WebGL with one shader. At device scale factors 1 and
 (390 x 844 CSS px, scale 3), it prints each page's frames per second (the program's as a share of the ceiling's),
 its own work per frame, the browser's CPU time per frame and the page load to the first frame shown, and on the
 phone the pixels drawn per pixel shown; what a visitor downloads; and, from a plain server and a compressing one
-at 1 MiB/s, the bytes and time to the first frame of a first and of a repeat visit. Prints figures; never fails.
+at 1 MiB/s, the bytes and time to the first frame of a first and of a repeat visit; and Lighthouse's four
+categories and Total Blocking Time with its mobile and desktop presets. Prints figures; never fails.
 
 usage: bench/web_bench.py [--profile] [SITE]   (default build/web; build it with the web preset first)
 --profile also counts the WebGL calls each page makes a frame, and samples each page's main thread for a few
@@ -12,13 +13,17 @@ seconds to print where its time goes.
 Goals: at least 0.9 of the ceiling's frames per second, the program's own work at most 2 ms a frame, the first
 frame within 1 s, the code (page, .js, .wasm) under 300 KB gzipped; a first visit at most 0.6 MB from any server,
 a repeat visit no bytes of the program and its pictures and its first frame within 0.5 s; at most 1.05 pixels
-drawn per pixel shown.
+drawn per pixel shown; accessibility, best practices and SEO at 100 in Lighthouse on both presets.
+Lighthouse (LIGHTHOUSE_VERSION, which runs on Debian's Node) is installed from the npm registry into
+build/lighthouse on the first run; its performance score on SwiftShader measures the software rasteriser more
+than the page.
 """
 import gzip
 import json
 import os
 import posixpath
 import statistics
+import subprocess
 import sys
 import threading
 import time
@@ -69,6 +74,9 @@ SLOW = {"offline": False, "latency": 20, "downloadThroughput": 1 << 20, "uploadT
 DRAWN_PER_SHOWN = """(c => { const r = c.getBoundingClientRect(), s = devicePixelRatio * visualViewport.scale;
   return c.width * c.height / (r.width * s * r.height * s); })(document.getElementById('canvas'))"""
 PROFILE_SECONDS = 3
+LIGHTHOUSE_VERSION = "12.2.3"
+LIGHTHOUSE = os.path.join(ROOT, "build", "lighthouse")
+CATEGORIES = ("performance", "accessibility", "best-practices", "seo")
 
 
 def sizes(site):
@@ -143,8 +151,12 @@ def phone(browser):
 def measure(url, scale, profile=False):
     """One fresh browser on url at the device scale factor (the phone's when "phone"): a dict of what was
     measured, or of why not."""
-    browser = web_chromium.Chromium(url, flags=[] if scale == "phone" else [f"--force-device-scale-factor={scale}"],
-                                    before_load=FRAME_CLOCK, setup=phone if scale == "phone" else None)
+    # The screen (in device pixels) holds the browser's window at any scale: the page draws no more pixels than
+    # the screen has.
+    desktop = scale != "phone"
+    browser = web_chromium.Chromium(url, flags=[f"--force-device-scale-factor={scale}"] if desktop else [],
+                                    screen=(1024 * scale, 900 * scale) if desktop else (800, 600),
+                                    before_load=FRAME_CLOCK, setup=None if desktop else phone)
     try:
         shown, reason = first_frame(browser)
         if reason:
@@ -285,6 +297,47 @@ def print_visits(site):
           " its first frame within 500 ms)")
 
 
+def lighthouse(url, preset):
+    """Lighthouse's report on url with its mobile or desktop preset, as a dict; else why there is none."""
+    program = os.path.join(LIGHTHOUSE, "node_modules", ".bin", "lighthouse")
+    if not os.path.exists(program):
+        try:
+            subprocess.run(["npm", "install", "--prefix", LIGHTHOUSE, f"lighthouse@{LIGHTHOUSE_VERSION}"], check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+        except (OSError, subprocess.SubprocessError) as error:
+            return f"Lighthouse {LIGHTHOUSE_VERSION} could not be installed with npm: {error}"
+    flags = "--headless=new --no-sandbox --use-angle=swiftshader --enable-unsafe-swiftshader"
+    command = [program, url, "--quiet", "--output=json", "--output-path=stdout", f"--chrome-flags={flags}",
+               f"--only-categories={','.join(CATEGORIES)}"] + (["--preset=desktop"] if preset == "desktop" else [])
+    try:
+        run = subprocess.run(command, capture_output=True, text=True, timeout=600,
+                             env=dict(os.environ, CHROME_PATH=web_chromium.BROWSER))
+        return json.loads(run.stdout)
+    except (OSError, subprocess.SubprocessError, ValueError) as error:
+        return f"Lighthouse failed: {error}"
+
+
+def print_lighthouse(url):
+    print(f"\nLighthouse {LIGHTHOUSE_VERSION}       " + "".join(f"{name:>16}" for name in CATEGORIES) +
+          "  Total Blocking Time (ms)")
+    for preset in ("mobile", "desktop"):
+        report = lighthouse(url, preset)
+        if isinstance(report, str):
+            print(f"  {preset}: {report}")
+            continue
+        categories = report["categories"]
+        scores = [categories[name]["score"] for name in CATEGORIES]
+        print(f"  {preset:<22}" + "".join(f"{'-' if s is None else round(100 * s):>16}" for s in scores) +
+              f"{report['audits']['total-blocking-time']['numericValue']:>26.0f}")
+        # What keeps a category below 100: its weighted audits that didn't pass.
+        for name in CATEGORIES[1:]:
+            for ref in categories[name]["auditRefs"]:
+                audit = report["audits"][ref["id"]]
+                if ref["weight"] and audit["score"] is not None and audit["score"] < 1:
+                    print(f"    {name}: {audit['title']}")
+    print("  (goal: accessibility, best practices and SEO 100 on both presets)")
+
+
 def median(values):
     return statistics.median(values) if values else float("nan")
 
@@ -385,6 +438,7 @@ def main():
             report(scale, program_rounds, ceiling_rounds)
             if profile:
                 print_profiles(scale, program_rounds, ceiling_rounds)
+        print_lighthouse(site_url)
     finally:
         site_server.shutdown()
         root_server.shutdown()

@@ -35,13 +35,13 @@ target_link_options(olvo-gl PRIVATE
   ${olvo_web_preloads})
 
 # The site around the program: its files gzipped, the page and its script, the manifest and icons, the worker.
-set(olvo_web_page_sources web_page.html web_page.js web_worker.js)
+set(olvo_web_page_sources web_page.html web_page.js web_worker.js web_file_check.js)
 list(TRANSFORM olvo_web_page_sources PREPEND ${PROJECT_SOURCE_DIR}/platform/web/)
 list(APPEND olvo_web_page_sources ${PROJECT_SOURCE_DIR}/packaging/web/manifest.webmanifest)
 add_custom_command(OUTPUT ${OLVO_WEB_SITE_DIR}/index.html
   BYPRODUCTS ${OLVO_WEB_SITE_DIR}/olvo-gl-page.js ${OLVO_WEB_SITE_DIR}/olvo-gl-worker.js
   COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/platform/web -DPACKAGING=${PROJECT_SOURCE_DIR}/packaging
-          -DSITE=${OLVO_WEB_SITE_DIR} -P ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
+          -DSITE=${OLVO_WEB_SITE_DIR} -DVERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
   DEPENDS ${olvo_web_page_sources} ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
           ${PROJECT_SOURCE_DIR}/packaging/icons/olvo-gl-192.png ${PROJECT_SOURCE_DIR}/packaging/icons/olvo-gl-512.png
           $<TARGET_FILE:olvo-gl>
@@ -67,10 +67,12 @@ if(OLVO_BUILD_TESTS)
   add_test(NAME Web.PageAsVisitorsMeetIt
            COMMAND ${OLVO_WEB_PYTHON} tests/e2e/web_page_checks.py ${OLVO_WEB_SITE_DIR} ${CMAKE_BINARY_DIR}/page
            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
-  # Phones, tablets and small windows, touch, the page's own fullscreen, bytes on the wire, offline, a new build.
+  # Phones, tablets and small windows, touch, the page's own fullscreen, bytes on the wire, offline, deploys; the
+  # manifest must carry the project's version.
   add_test(NAME Web.PhonesInstalledOffline
            COMMAND ${OLVO_WEB_PYTHON} tests/e2e/web_phone_checks.py ${OLVO_WEB_SITE_DIR} ${CMAKE_BINARY_DIR}/phone
            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+  set_tests_properties(Web.PhonesInstalledOffline PROPERTIES ENVIRONMENT OLVO_VERSION=${PROJECT_VERSION})
   set_tests_properties(EndToEnd.WebInHeadlessChromium Web.FramesMatchDesktop Web.PageAsVisitorsMeetIt
                        Web.PhonesInstalledOffline PROPERTIES
                        TIMEOUT 600 LABELS e2e RUN_SERIAL TRUE SKIP_RETURN_CODE 77)

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Serves the web build (a static folder) on 127.0.0.1 until Ctrl-C; prints its address first.
 
-usage: serve_web.py [--port N] [--forbid-fullscreen] [--missing NAME]... [--compress] [--quiet] FOLDER
+usage: serve_web.py [--port N] [--forbid-fullscreen] [--missing NAME]... [--stall NAME]... [--compress] [--quiet]
+                    FOLDER
 The port is N (default 8000), or a free one when N is taken. --compress makes it a server that compresses, as
 many hosts do: it gzips what it sends on the way (Content-Encoding), and serves a .gz file as the file inside
 with its own Content-Encoding. --forbid-fullscreen sends the header that forbids
 the page the browser's fullscreen, as a site may. --missing answers 404 for that file, as a site published
-without it would, to see how the page says so.
+without it would, to see how the page says so ("" is the folder's own address, its index.html). --stall sends
+that file's headers and half of it, then nothing more until the browser gives up (a minute at most), as a server
+that hangs or a phone between cells does.
 """
 import argparse
 import functools
@@ -22,6 +25,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     forbid_fullscreen = False
     quiet = False
     missing = ()  # file names answered 404 (the set may change while serving)
+    stalled = ()  # file names whose answers stop halfway (the set may change while serving)
+    held = set()  # the paths of the stalled answers still held open
     compress = False
     sent = None  # a list to which each answer adds [path, bytes sent with its headers], when given
 
@@ -37,6 +42,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         super().log_request(code, size)
 
     def do_GET(self):
+        if self.path.split("?")[0].rsplit("/", 1)[-1] in self.stalled:
+            return self.stall()
         if not self.compress or "gzip" not in self.headers.get("Accept-Encoding", ""):
             return super().do_GET()
         path = self.translate_path(self.path)
@@ -56,6 +63,23 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.send_header("Content-Length", str(len(data)))
         self.end_headers()
         self.wfile.write(data)
+
+    def stall(self):
+        data = open(self.translate_path(self.path), "rb").read()
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data[:len(data) // 2])
+        self.wfile.flush()
+        self.held.add(self.path)
+        self.close_connection = True
+        self.connection.settimeout(60)
+        try:
+            self.connection.recv(1)  # nothing comes: it returns when the browser closes the connection
+        except OSError:
+            pass
+        finally:
+            self.held.discard(self.path)
 
     def send_head(self):
         if self.path.split("?")[0].rsplit("/", 1)[-1] in self.missing:
@@ -98,15 +122,21 @@ class Server(http.server.ThreadingHTTPServer):
             super().handle_error(request, client_address)
 
 
-def open_server(folder, port, forbid_fullscreen=False, quiet=False, missing=(), compress=False, sent=None):
-    """An HTTP server for folder on port, or on a free port when that one is taken."""
+def open_server(folder, port, forbid_fullscreen=False, quiet=False, missing=(), compress=False, sent=None,
+                stalled=()):
+    """An HTTP server for folder on port, or on a free port when that one is taken; its `held` is the set of
+    stalled answers still held open."""
+    held = set()
     handler = type("SiteHandler", (Handler,), {"forbid_fullscreen": forbid_fullscreen, "quiet": quiet,
-                                               "missing": missing, "compress": compress, "sent": sent})
+                                               "missing": missing, "compress": compress, "sent": sent,
+                                               "stalled": stalled, "held": held})
     handler = functools.partial(handler, directory=folder)
     try:
-        return Server(("127.0.0.1", port), handler)
+        server = Server(("127.0.0.1", port), handler)
     except OSError:
-        return Server(("127.0.0.1", 0), handler)
+        server = Server(("127.0.0.1", 0), handler)
+    server.held = held
+    return server
 
 
 def main():
@@ -115,10 +145,12 @@ def main():
     parser.add_argument("--port", type=int, default=8000)
     parser.add_argument("--forbid-fullscreen", action="store_true")
     parser.add_argument("--missing", action="append", default=[])
+    parser.add_argument("--stall", action="append", default=[])
     parser.add_argument("--compress", action="store_true")
     parser.add_argument("--quiet", action="store_true")
     args = parser.parse_args()
-    server = open_server(args.folder, args.port, args.forbid_fullscreen, args.quiet, set(args.missing), args.compress)
+    server = open_server(args.folder, args.port, args.forbid_fullscreen, args.quiet, set(args.missing), args.compress,
+                         stalled=set(args.stall))
     print(f"http://127.0.0.1:{server.server_address[1]}/", flush=True)
     try:
         server.serve_forever()

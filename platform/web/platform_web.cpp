@@ -139,9 +139,13 @@ EM_BOOL WebOnKey(int eventType, const EmscriptenKeyboardEvent* event, void*) {
     return WebIsProgramKey(key, *event);
 }
 
+// High word: minimised; low word: inactive or active. A hidden page gets no animation frames either.
+void WebPostActivation(bool hidden) {
+    WebPost(WM_ACTIVATE, WPARAM(hidden ? 0x10000 : 1), 0);
+}
+
 EM_BOOL WebOnVisibility(int, const EmscriptenVisibilityChangeEvent* event, void*) {
-    // High word: minimised; low word: inactive or active. A hidden page gets no animation frames either.
-    if (web.windowExists) WebPost(WM_ACTIVATE, WPARAM(event->hidden ? 0x10000 : 1), 0);
+    if (web.windowExists) WebPostActivation(event->hidden != 0);
     return EM_FALSE;
 }
 
@@ -365,10 +369,16 @@ BOOL PlatformDeleteContext(HGLRC context) {
     return TRUE;
 }
 
+// A window shown is told whether it is active, as Windows activates a window it shows: the page's visibility
+// may have changed while no window was there to hear of it (during a rebuild), and the program must not go on
+// waiting for a "shown" that was told to the old one or to none.
 BOOL PlatformShowWindow(HWND window, int) {
     if (!WebIsWindow(window)) return FALSE;
     WebShowCanvas(1);
     web.shown = true;
+    EmscriptenVisibilityChangeEvent visibility{};
+    WebPostActivation(emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS &&
+                      visibility.hidden != 0);
     return TRUE;
 }
 

@@ -91,20 +91,31 @@ mergeInto(LibraryManager.library, {
     GL.textures[name] = texture;
   },
 
-  // Looked at before every frame: a browser may change the ratio without an event the page hears.
-  WebDrawingBufferSize__deps: ['$WebFitCanvas'],
+  // Looked at before every frame: a browser may change the ratio without an event the page hears. The size is
+  // the buffer WebGL really made, which may be smaller than the canvas asked for (short of memory).
+  WebDrawingBufferSize__deps: ['$WebFitCanvas', '$WebCanvasContext'],
   WebDrawingBufferSize: function(width, height) {
     WebFitCanvas();
-    var canvas = document.getElementById('canvas');
-    HEAP32[width >> 2] = canvas ? canvas.width : 0;
-    HEAP32[height >> 2] = canvas ? canvas.height : 0;
+    var canvas = document.getElementById('canvas'), gl = WebCanvasContext(canvas);
+    HEAP32[width >> 2] = gl ? gl.drawingBufferWidth : canvas ? canvas.width : 0;
+    HEAP32[height >> 2] = gl ? gl.drawingBufferHeight : canvas ? canvas.height : 0;
+  },
+
+  // The canvas's live WebGL context, if the program has made one on it.
+  $WebCanvasContext__deps: ['$GL'],
+  $WebCanvasContext: function(canvas) {
+    var gl = GL.currentContext && GL.currentContext.GLctx;
+    return canvas && gl && gl.canvas === canvas && !gl.isContextLost() ? gl : null;
   },
 
   // The drawing buffer has the screen's own pixels: the canvas's size on the screen (its CSS size times the
   // viewport's zoom) times the device pixel ratio. The CSS size is the window's screen in the page, which the
   // page fits to the viewport, and in fullscreen (the browser's, or the page's own where it has none) the largest
   // of its proportions the screen holds (the container's black makes the bars). Followed through fullscreen
-  // changes, resizes, zoom and changes of the ratio (browser zoom, a window moved to another screen).
+  // changes, resizes, zoom and changes of the ratio (browser zoom, a window moved to another screen). Zoomed in
+  // far, the canvas would need more pixels than the screen has, or than WebGL can draw: the buffer keeps its
+  // proportions at the screen's own number of pixels, within WebGL's largest viewport and renderbuffer.
+  $WebFitCanvas__deps: ['$WebCanvasContext'],
   $WebFitCanvas: function() {
     if (!WebFitCanvas.watching) {
       WebFitCanvas.watching = true;
@@ -130,11 +141,19 @@ mergeInto(LibraryManager.library, {
       canvas.style.width = width;
       canvas.style.height = height;
     }
-    // Setting a size, even the same one, clears the drawing.
-    var shown = canvas.getBoundingClientRect();
+    var shown = canvas.getBoundingClientRect(), gl = WebCanvasContext(canvas);
     var ratio = devicePixelRatio * (window.visualViewport ? visualViewport.scale : 1);
-    var bufferWidth = Math.max(1, Math.round(shown.width * ratio));
-    var bufferHeight = Math.max(1, Math.round(shown.height * ratio));
+    if (gl && !canvas.largest) {
+      var viewport = gl.getParameter(gl.MAX_VIEWPORT_DIMS), renderbuffer = gl.getParameter(gl.MAX_RENDERBUFFER_SIZE);
+      canvas.largest = [Math.min(viewport[0], renderbuffer), Math.min(viewport[1], renderbuffer)];
+    }
+    var largest = canvas.largest || [Infinity, Infinity];
+    var wanted = [shown.width * ratio, shown.height * ratio];
+    var screenPixels = window.screen.width * window.screen.height * devicePixelRatio * devicePixelRatio || Infinity;
+    var fit = Math.min(1, Math.sqrt(screenPixels / (wanted[0] * wanted[1])), largest[0] / wanted[0],
+                       largest[1] / wanted[1]);
+    // Setting a size, even the same one, clears the drawing.
+    var bufferWidth = Math.max(1, Math.round(wanted[0] * fit)), bufferHeight = Math.max(1, Math.round(wanted[1] * fit));
     if (canvas.width != bufferWidth) canvas.width = bufferWidth;
     if (canvas.height != bufferHeight) canvas.height = bufferHeight;
   },

@@ -1,6 +1,6 @@
 // web_page.js -- the page's own script (olvo-gl-page.js in the site): it fits the window to the screen, fetches
 // the program's files (compressed, unpacking them where the server didn't), keeps them for offline starts, and
-// hands them to the program. The build writes in the sizes of the files and the build's name.
+// hands them to the program. The build writes in the sizes and hashes of the files and the build's name.
 
 // Once the program has ended, nothing of it runs: the page says how it ended and can load it again.
 function showEnded(text) {
@@ -97,14 +97,18 @@ document.querySelectorAll('#keys button').forEach(function(button) {
 // The page fetches the program's files itself, so that it can show how much has arrived and say in words what
 // went wrong, and hands them to the program. They are fetched gzipped where the browser can unpack them: a server
 // that sends them as they are (most do) leaves that to the page; one that unpacks them itself on the way
-// (Content-Encoding) hands over the plain file, which the page knows by its first bytes. The sizes are those of
-// the built files, plain and gzipped, written in when the site is made, so the bar counts bytes as they come.
-var builtSizes = {/*OLVO_WEB_SIZES*/};
+// (Content-Encoding) hands over the plain file, which the page knows by its first bytes. The sizes and hashes
+// are those of the built files, plain and gzipped, written in when the site is made: the bar counts bytes as they
+// come, and a file that isn't this build's (cut short, or half uploaded) is neither run nor kept.
+/*OLVO_WEB_FILE_CHECK*/
 var buildName = '/*OLVO_WEB_BUILD*/';  // the build's contents, which name its offline cache
+// Each copy of the site (its folder on its host) keeps its own builds' offline caches.
+var cacheName = 'olvo-gl ' + new URL('./', location.href).href + ' ' + buildName;
 var programFiles = ['olvo-gl.js', 'olvo-gl.wasm', 'olvo-gl.data'];
 var fileRoles = {'olvo-gl.js': 'the page\'s part of the program', 'olvo-gl.wasm': 'the program',
                  'olvo-gl.data': 'the pictures'};
 var packed = typeof DecompressionStream == 'function';
+var stallWait = self.olvoStallWait || 15000;  // ms without a byte before a download has stalled (tests shorten it)
 
 function showLoading(share, failure) {
   document.getElementById('load-text').textContent = failure ? 'Olvo GL could not be loaded.'
@@ -122,44 +126,61 @@ function fileAddress(name) {
   return (packed ? name + '.gz' : name) + '?' + buildName;
 }
 
-function isGzip(bytes) {
-  return bytes.length > 2 && bytes[0] == 0x1f && bytes[1] == 0x8b;
+// A step of a download (its answer, each part of it) that brings nothing for stallWait has stalled: a phone
+// between cells, a server that hangs. Nothing else would end it.
+function inTime(step, file) {
+  var timer;
+  return Promise.race([step, new Promise(function(resolve, reject) {
+    timer = setTimeout(reject, stallWait, file + ' stopped arriving: nothing came for ' + stallWait / 1000 + ' s.');
+  })]).finally(function() { clearTimeout(timer); });
 }
 
 // A file as {sent: the bytes as they came, bytes: the file's own, an ArrayBuffer}; a failure is thrown as the
 // words the page shows. onFirst hears whether the server unpacked it, onBytes each part's length.
-function fetchFile(name, onFirst, onBytes) {
+function fetchFile(name, signal, onFirst, onBytes) {
   var file = name + ' (' + fileRoles[name] + ')';
-  return fetch(fileAddress(name), {credentials: 'same-origin', cache: 'no-cache'}).catch(function() {
+  var answer = fetch(fileAddress(name), {credentials: 'same-origin', cache: 'no-cache', signal: signal});
+  return inTime(answer.catch(function() {
     throw file + ' could not be downloaded: the network connection failed.' + (navigator.onLine === false ?
         ' This device is offline: Olvo GL needs the network on its first visit, and starts without one after ' +
         'that.' : '');
-  }).then(function(response) {
+  }), file).then(function(response) {
     if (!response.ok) {
       throw response.status == 404 ? file + ' is missing on the server (HTTP 404, not found).'
           : 'The server answered HTTP ' + response.status + ' for ' + file + '.';
     }
     var reader = response.body.getReader(), chunks = [], length = 0;
     function next(part) {
-      if (part.done) {
-        var whole = new Uint8Array(length), at = 0;
-        chunks.forEach(function(chunk) { whole.set(chunk, at); at += chunk.length; });
-        if (!isGzip(whole)) return {sent: whole, bytes: whole.buffer};
-        var unpacked = new Blob([whole]).stream().pipeThrough(new DecompressionStream('gzip'));
-        return new Response(unpacked).arrayBuffer().then(function(bytes) {
-          return {sent: whole, bytes: bytes};
-        }, function() {
-          throw file + ' arrived damaged: it could not be unpacked.';
-        });
-      }
+      if (part.done) return unpack(name, file, chunks, length);
       if (!length) onFirst(!isGzip(part.value));
       chunks.push(part.value);
       length += part.value.length;
       onBytes(part.value.length);
-      return reader.read().then(next);
+      return read();
     }
-    return reader.read().then(next, function() {
-      throw file + ' could not be downloaded: the network connection broke off.';
+    function read() {
+      return inTime(reader.read().catch(function() {
+        throw file + ' could not be downloaded: the network connection broke off.';
+      }), file).then(next);
+    }
+    return read();
+  });
+}
+
+function unpack(name, file, chunks, length) {
+  var whole = new Uint8Array(length), at = 0;
+  chunks.forEach(function(chunk) { whole.set(chunk, at); at += chunk.length; });
+  return isBuiltFile(name, whole).then(function(built) {
+    if (!built) {
+      throw file + ' arrived damaged or incomplete: it isn\'t the file this page was built with. If the site is ' +
+            'being updated, try again once that is done.';
+    }
+    if (!isGzip(whole)) return {sent: whole, bytes: whole.buffer};
+    var unpacked = new Blob([whole]).stream().pipeThrough(new DecompressionStream('gzip'));
+    return new Response(unpacked).arrayBuffer().then(function(bytes) {
+      return {sent: whole, bytes: bytes};
+    }, function() {
+      throw file + ' arrived damaged: it could not be unpacked.';
     });
   });
 }
@@ -169,7 +190,7 @@ function fetchFile(name, onFirst, onBytes) {
 // time. Browsers have workers only on HTTPS and this machine's own addresses; elsewhere the page goes on without.
 function keepForOffline(files) {
   if (!window.caches || !navigator.serviceWorker || !isSecureContext) return;
-  caches.open('olvo-gl-' + buildName).then(function(cache) {
+  caches.open(cacheName).then(function(cache) {
     return Promise.all(programFiles.map(function(name, index) {
       return cache.match(fileAddress(name)).then(function(kept) {
         return kept || cache.put(fileAddress(name), new Response(files[index].sent));
@@ -184,6 +205,7 @@ function keepForOffline(files) {
   });
 }
 
+// A failed try ends every download it still has going, so that a new one starts afresh.
 var attempts = 0;  // a new try makes what an older one still receives count for nothing
 function loadProgram() {
   var attempt = ++attempts;
@@ -191,15 +213,17 @@ function loadProgram() {
     showLoading(0, 'Olvo GL needs WebAssembly, which this browser doesn\'t offer (or has turned off).');
     return;
   }
-  var received = 0, expected = 0;
-  programFiles.forEach(function(name) { expected += builtSizes[name][packed ? 1 : 0]; });
+  var downloads = typeof AbortController == 'function' ? new AbortController() : null;
+  // The bar moves once the size of every file as it comes (gzipped or not) is known.
+  var received = 0, expected = 0, sized = 0;
   showLoading(0);
   Promise.all(programFiles.map(function(name) {
-    return fetchFile(name, function(unpacked) {
-      if (packed && unpacked) expected += builtSizes[name][0] - builtSizes[name][1];
+    return fetchFile(name, downloads && downloads.signal, function(unpacked) {
+      expected += builtFiles[name][packed && !unpacked ? 1 : 0];
+      sized++;
     }, function(bytes) {
       received += bytes;
-      if (expected && attempt == attempts) showLoading(Math.min(received / expected, 1));
+      if (sized == programFiles.length && attempt == attempts) showLoading(Math.min(received / expected, 1));
     });
   })).then(function(files) {
     if (attempt != attempts) return;
@@ -216,6 +240,7 @@ function loadProgram() {
     script.src = URL.createObjectURL(new Blob([files[0].bytes], {type: 'text/javascript'}));
     document.body.appendChild(script);
   }, function(failure) {
+    if (downloads) downloads.abort();
     attempts++;
     showLoading(0, String(failure));
   });

@@ -74,20 +74,21 @@ class Adapter:
         built = os.path.exists(os.path.join(self.site, "olvo-gl.js"))
         return web_chromium.missing() + ([] if built else [f"the web build in {self.site}"])
 
-    def start(self, display, pictures=True, missing=(), before_load=None, query="", compress=False, **browser):
-        """missing: file names the server answers 404 (a set the caller may change); before_load: script run
-        before the page's own; query: added to the page's address for the first load; compress: a server that
-        compresses; browser: for web_chromium.Chromium (setup, screen)."""
+    def start(self, display, pictures=True, missing=(), before_load=None, query="", compress=False, stalled=(),
+              **browser):
+        """missing, stalled: file names the server answers 404, or stalls halfway (sets the caller may change);
+        before_load: script run before the page's own; query: added to the page's address for the first load;
+        compress: a server that compresses; browser: for web_chromium.Chromium (setup, screen, flags)."""
         # Only the fullscreen_mode page may go fullscreen: elsewhere the server forbids it, as a site may.
         self.sent = []  # [path, bytes] the server sent for each request
         self.server = serve_web.open_server(self.site, 0, display != "fullscreen_mode", quiet=True, missing=missing,
-                                            compress=compress, sent=self.sent)
+                                            compress=compress, sent=self.sent, stalled=stalled)
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
         self.url = f"http://127.0.0.1:{self.server.server_address[1]}/"
         flags = ["--disable-webgl"] if display == "no_gl" else []
         browser.setdefault("screen", (800, 656))
-        self.browser = web_chromium.Chromium(self.url + query, flags, before_load=before_load or
-                                             (None if pictures else NO_PICTURES), **browser)
+        self.browser = web_chromium.Chromium(self.url + query, flags + browser.pop("flags", []),
+                                             before_load=before_load or (None if pictures else NO_PICTURES), **browser)
 
     def window(self):
         return tuple(self.browser.evaluate(WINDOW) or ()) or None

@@ -47,9 +47,9 @@ def picture_stats(grab):
 
 
 def expect_drawing(a, moving=False, size=(800, 600)):
-    """The program's window, titled exactly, with a client area of `size` that shows the scene (many colours,
-    not dark); with `moving`, a later look differs. Keys sent after this reach the program's loop."""
-    wait_for(30, lambda: (g := a.window()) and g[:2] == size, f"a {size[0]} x {size[1]} window")
+    """The program's window, titled exactly, with a client area of `size` (any when None) that shows the scene
+    (many colours, not dark); with `moving`, a later look differs. Keys sent after this reach the program's loop."""
+    wait_for(30, lambda: (g := a.window()) and g[:2] == (size or g[:2]), f"a window of {size or 'any size'}")
     try:  # waited for: a window a rebuild is taking down may still be there, and then none for a moment
         wait_for(10, lambda: a.title() == TITLE and ("screen_position" not in a.features or a.origin() == (0, 0)),
                  "the window titled and placed")

@@ -20,13 +20,11 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-import serve_web  # noqa: E402
-import web_chromium  # noqa: E402 (beside this file)
-from adapter_web import ANSWER, BOX, WINDOW  # noqa: E402
+import web_chromium
+from adapter_web import ANSWER, BOX, WINDOW, Adapter
+from driver import wait_for as until
 
 # Both are software rasterisers that differ in texture filtering precision and edge rules, so pixels differ by
 # a few levels along sharp texture detail. The neighbouring frame is ~5 (mean) and ~120 (worst 1%) away.
@@ -79,15 +77,6 @@ LOSE = f"window.lost = (window.lostCanvas = {CANVAS}).getContext('webgl').getExt
 LEFT_EDGE = (120, 300, 0, 0)  # a strip of the picture across the starfield's turned left edge
 
 
-def until(seconds, probe, what):
-    deadline = time.monotonic() + seconds
-    while not (value := probe()):
-        if time.monotonic() > deadline:
-            raise AssertionError(f"{what}: not within {seconds} s")
-        time.sleep(0.05)
-    return value
-
-
 def difference(first, second):
     """Mean absolute difference per channel, and the worst 1% of pixels' largest channel difference."""
     if first[:2] != second[:2]:
@@ -128,17 +117,15 @@ def scaled_up(grab, region, ratio):
 
 
 @contextlib.contextmanager
-def open_page(site, forbid_fullscreen, **browser):
+def open_page(site, forbid_fullscreen, screen=(800, 600), **browser):
     """The site served and open in a browser; the page must log no error by the end."""
-    server = serve_web.open_server(site, 0, forbid_fullscreen, quiet=True)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    page = web_chromium.Chromium(f"http://127.0.0.1:{server.server_address[1]}/", **browser)
+    a = Adapter(site)
+    a.start("plain" if forbid_fullscreen else "fullscreen_mode", screen=screen, **browser)
     try:
-        yield page
-        assert not page.errors(), page.errors()
+        yield a.browser
+        assert not a.browser.errors(), a.browser.errors()
     finally:
-        page.close()
-        server.shutdown()
+        a.stop()
 
 
 def checker(browser, desktop, outdir):
@@ -212,7 +199,8 @@ def missing_picture_matches_desktop(site, desktop, outdir):
 
 
 def sharp_on_high_dpi(site, desktop, outdir):
-    with open_page(site, True, flags=["--force-device-scale-factor=1.5"], before_load=STEPPER) as browser:
+    with open_page(site, True, screen=(1600, 1200), flags=["--force-device-scale-factor=1.5"],
+                   before_load=STEPPER) as browser:
         check = checker(browser, desktop, outdir)
         for ratio, frame in ((1.5, 10), (2, 12)):
             if ratio == 2:  # as when the browser zooms: a new ratio and a new size in CSS pixels

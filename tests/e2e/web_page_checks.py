@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""The web page as visitors meet it, in headless Chromium: no WebAssembly, files missing on the server, loading
-on a slow network, the key buttons, the screen wake lock, a hidden page, the pointer, keys while a box is up, a
-key tapped within one frame and the browser's own F1.
+"""The web page as visitors meet it, in headless Chromium: no WebAssembly, files missing on the server, a download
+that stalls, loading on a slow network, the key buttons, the screen wake lock, a hidden page (shown again while F1
+rebuilds the window), the pointer, keys while a box is up, a key tapped within one frame and the browser's own F1.
 
 usage: web_page_checks.py SITE [OUTDIR]   (from the repository root; OUTDIR keeps pictures of the loading and
 failure pages)
@@ -13,9 +13,11 @@ from adapter_web import BOX, REMOVE_PICTURES, Adapter
 from driver import QUESTION, Failure, expect_drawing, expect_exit, wait_for
 
 # Before the page's own scripts: the page may be told there is no WebAssembly, and the screen wake lock is
-# watched (taken, released) with the last lock kept, so a test can release it as a browser does on hiding.
+# watched (taken, released) with the last lock kept, so a test can release it as a browser does on hiding; a
+# download stalls after 3 s without a byte rather than 15.
 WATCH = """
 if (location.search == '?no-wasm') delete window.WebAssembly;
+window.olvoStallWait = 3000;
 window.wakeLog = [];
 const request = navigator.wakeLock.request.bind(navigator.wakeLock);
 navigator.wakeLock.request = (type) => request(type).then((lock) => {
@@ -31,6 +33,9 @@ Object.defineProperty(document, 'visibilityState', {configurable: true, get: () 
 heldLock.release().then(() => document.dispatchEvent(new Event('visibilitychange')))"""
 SHOW = """delete document.hidden; delete document.visibilityState;
 document.dispatchEvent(new Event('visibilitychange'))"""
+# Shown again as the fullscreen is asked for: after the old window went, before the new one is there.
+SHOW_IN_REBUILD = """((request) => { Element.prototype.requestFullscreen = function(...args) {
+  %s; return request.apply(this, args); }; })(Element.prototype.requestFullscreen)""" % SHOW
 # Down and up in one task, so both arrive between two frames.
 TAP_L = """for (const type of ['keydown', 'keyup']) {
   const event = new KeyboardEvent(type, {key: 'l', code: 'KeyL', bubbles: true});
@@ -52,37 +57,41 @@ def check(condition, what):
         raise Failure(what)
 
 
-def click(a, selector, between=lambda: None):
+def click(a, selector, between=lambda: None, touch=False):
+    """A click on the element, or a tap where touch is emulated."""
     x, y = a.browser.evaluate(CENTRE % selector)
-    a.browser.pointer(x, y, True)
+    press = a.browser.touch if touch else a.browser.pointer
+    press(x, y, True)
     between()
-    a.browser.pointer(x, y, False)
+    press(x, y, False)
 
 
 def shot(a, outdir, name):
     if outdir:
-        open(os.path.join(outdir, f"page-{name}.png"), "wb").write(a.browser.png((840, 700, 0, 0)))
+        open(os.path.join(outdir, f"{name}.png"), "wb").write(a.browser.png((*a.screen_size(), 0, 0)))
 
 
 def loading_buttons_and_wake_lock(a, outdir):
-    """No WebAssembly, then each file missing in turn, each answered by Try again; then a slow network."""
-    missing = set()
-    a.start("fullscreen_mode", missing=missing, before_load=WATCH, query="?no-wasm")
+    """No WebAssembly, then two files missing and one stalling, each answered by Try again; then a slow network."""
+    missing, stalled = set(), set()
+    a.start("fullscreen_mode", missing=missing, stalled=stalled, before_load=WATCH, query="?no-wasm")
     check("WebAssembly" in wait_for(20, lambda: a.browser.evaluate(FAILURE), "the page on no WebAssembly"),
           "no WebAssembly, not said so")
     shot(a, outdir, "no-wasm")
-    missing.add("olvo-gl.js.gz")  # as the page asks for it
-    a.browser.call("Page.navigate", url=a.url)
-    for name, next_missing in (("olvo-gl.js", "olvo-gl.wasm"), ("olvo-gl.wasm", "olvo-gl.data"), ("olvo-gl.data", "")):
-        text = wait_for(20, lambda: (t := a.browser.evaluate(FAILURE)) and name in t and t, f"{name} failing")
-        check("404" in text and a.browser.evaluate("!document.getElementById('retry').hidden"), text)
-        shot(a, outdir, f"missing-{name}")
+    for index, (fault, name, said) in enumerate(((missing, "olvo-gl.js", "404"), (missing, "olvo-gl.wasm", "404"),
+                                                 (stalled, "olvo-gl.data", "stopped arriving"))):
         missing.clear()
-        missing.add(next_missing + ".gz")
-        click(a, "#retry")  # the last try finds every file, over 1 MB/s
-        a.browser.call("Network.enable")
-        a.browser.call("Network.emulateNetworkConditions", offline=False, latency=40, downloadThroughput=1 << 20,
-                       uploadThroughput=1 << 20)
+        fault.add(name + ".gz")  # as the page asks for it
+        click(a, "#retry") if index else a.browser.call("Page.navigate", url=a.url)
+        text = wait_for(20, lambda: (t := a.browser.evaluate(FAILURE)) and name in t and t, f"{name} failing")
+        check(said in text and a.browser.evaluate("!document.getElementById('retry').hidden"), text)
+        shot(a, outdir, f"failed-{name}")
+    wait_for(5, lambda: not a.server.held, "the stalled download given up")
+    stalled.clear()
+    a.browser.call("Network.enable")  # the last try finds every file, over 1 MB/s
+    a.browser.call("Network.emulateNetworkConditions", offline=False, latency=40, downloadThroughput=1 << 20,
+                   uploadThroughput=1 << 20)
+    click(a, "#retry")
     shares = set()
 
     def started():
@@ -96,20 +105,19 @@ def loading_buttons_and_wake_lock(a, outdir):
     expect_drawing(a)
     shot(a, outdir, "buttons")
 
-    wait_for(10, lambda: a.browser.evaluate("wakeLog.join()") == "taken", "the wake lock taken")
-    a.browser.evaluate(HIDE)
-    wait_for(10, lambda: a.browser.evaluate("wakeLog.join()") == "taken,released", "the lock let go")
-    a.browser.evaluate(SHOW)
-    wait_for(10, lambda: a.browser.evaluate("wakeLog.join()") == "taken,released,taken", "the lock taken again")
-    expect_drawing(a, moving=True)
-
     check(a.browser.evaluate(CURSOR) != "none", "no pointer over the canvas in the window")
     a.browser.evaluate(COUNT_LIGHTING)
     click(a, "#keys button:nth-child(3)", lambda: wait_for(5, lambda: a.browser.evaluate("lightingOn"), "L's button"))
     check(a.browser.evaluate("document.activeElement === document.body"), "a button took the keyboard's focus")
+    wait_for(10, lambda: a.browser.evaluate("wakeLog.join()") == "taken", "the wake lock taken")
+    a.browser.evaluate(HIDE)
+    wait_for(10, lambda: a.browser.evaluate("wakeLog.join()") == "taken,released", "the lock let go")
+    a.browser.evaluate(SHOW_IN_REBUILD)
     click(a, "#keys button:nth-child(2)")
     wait_for(20, lambda: a.window() == (800, 600, 0, 0) and a.browser.evaluate(CURSOR) == "none",
              "fullscreen from F1's button, with no pointer")
+    wait_for(10, lambda: a.browser.evaluate("wakeLog.join()") == "taken,released,taken", "the lock taken again")
+    expect_drawing(a, moving=True)
     a.browser.evaluate("window.fullscreenCanvas = document.getElementById('canvas')")
     a.leave_fullscreen_by_browser()  # the program rebuilds its window in the page, on a new canvas
     wait_for(20, lambda: a.window() and a.browser.evaluate("document.getElementById('canvas') !== fullscreenCanvas"),
@@ -131,7 +139,8 @@ def keys_while_boxes_are_up(a, outdir):
     a.browser.evaluate(COUNT_LIGHTING)
     a.browser.evaluate(TAP_L)
     wait_for(5, lambda: a.browser.evaluate("lightingOn"), "L tapped within one frame")
-    a.browser.evaluate("addEventListener('keydown', (e) => { if (e.key == 'F1') window.f1Taken = e.defaultPrevented; })")
+    a.browser.evaluate("addEventListener('keydown', (e) => { if (e.key == 'F1') "
+                       "window.f1Taken = e.defaultPrevented; })")
     a.press("F1")
     check(a.wait_box(20)[1] == QUESTION and a.browser.evaluate("f1Taken"), "F1 left to the browser, or no question")
     a.press("Escape")  # the question has no cancel: it stays
