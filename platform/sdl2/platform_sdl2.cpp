@@ -423,17 +423,18 @@ HGLRC PlatformCreateContext(HDC dc) {
     if (!Sdl2IsDeviceContext(dc) || !sdl2.window || sdl2.context) return nullptr;
     sdl2.context = SDL_GL_CreateContext(sdl2.window);
     if (!sdl2.context) return nullptr;
-    // One display refresh per swap, where the driver can wait for it: "as fast as the display allows".
-    SDL_GL_SetSwapInterval(1);
     // SDL makes a new context current; a new rendering context isn't current until it is made so.
     SDL_GL_MakeCurrent(sdl2.window, nullptr);
     return reinterpret_cast<HGLRC>(sdl2.context);
 }
 
+// The swap interval belongs to the current context: one display refresh per swap, where the driver can wait.
 BOOL PlatformMakeCurrent(HDC dc, HGLRC context) {
     if (!context) return SDL_GL_MakeCurrent(sdl2.window, nullptr) == 0 ? TRUE : FALSE;
     if (!Sdl2IsDeviceContext(dc) || reinterpret_cast<SDL_GLContext>(context) != sdl2.context) return FALSE;
-    return SDL_GL_MakeCurrent(sdl2.window, sdl2.context) == 0 ? TRUE : FALSE;
+    if (SDL_GL_MakeCurrent(sdl2.window, sdl2.context) != 0) return FALSE;
+    SDL_GL_SetSwapInterval(1);
+    return TRUE;
 }
 
 BOOL PlatformDeleteContext(HGLRC context) {
