@@ -4,6 +4,8 @@
 // shell, the renderer and the decoder are written once. Exactly one back-end, each in a folder of its own
 // here, is linked into each program: win32/ (the real calls), sdl2/ (SDL2, Linux), web/ (a browser page),
 // console/ (tools: no windows, message boxes on stderr) or the fake in tests/. File mapping is posix/ or win32/.
+// What a back-end does beyond the Win32 call is said at the call; the desktop back-ends size a framed window by
+// one rule (window_fit.h).
 #pragma once
 
 #include <cstddef>
@@ -247,36 +249,53 @@ HICON PlatformLoadIcon(HINSTANCE module, LPCSTR name);                  // LoadI
 HCURSOR PlatformLoadCursor(HINSTANCE module, LPCSTR name);              // LoadCursorA
 ATOM PlatformRegisterClass(const WNDCLASSA* windowClass);               // RegisterClassA
 BOOL PlatformUnregisterClass(LPCSTR className, HINSTANCE module);       // UnregisterClassA
-LONG PlatformChangeDisplaySettings(DEVMODEA* mode, DWORD flags);        // ChangeDisplaySettingsA; NULL, 0 restores
+// ChangeDisplaySettingsA; NULL, 0 restores. SDL2 makes the fullscreen window for the mode here, which the next
+// window made takes; in a browser the mode is the page's fullscreen.
+LONG PlatformChangeDisplaySettings(DEVMODEA* mode, DWORD flags);
 int PlatformShowCursor(BOOL show);                                      // ShowCursor
 
 // Window, device context and GL context: called by the render window build and teardown.
+// AdjustWindowRectEx; on SDL2 and in a browser the frame, if any, lies outside the size asked for: unchanged.
 BOOL PlatformAdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
+// CreateWindowExA. On Win32 a framed window's client area is the size asked for less the 96-dpi frame, at the
+// monitor's scale, fitted to its work area; SDL2 makes its window at SetPixelFormat; in a browser, the canvas.
 HWND PlatformCreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
                             int height, HWND parent, HMENU menu, HINSTANCE module, void* param);
-BOOL PlatformDestroyWindow(HWND window);
-HDC PlatformGetDC(HWND window);
-int PlatformReleaseDC(HWND window, HDC dc);
-int PlatformChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request);
+BOOL PlatformDestroyWindow(HWND window);                                // DestroyWindow
+HDC PlatformGetDC(HWND window);                                         // GetDC
+int PlatformReleaseDC(HWND window, HDC dc);                             // ReleaseDC
+int PlatformChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request);  // ChoosePixelFormat
+// SetPixelFormat. SDL2 makes its window here, hidden, a framed one at the desktop's scale fitted to the work area,
+// and holds off the screen saver; a browser keeps only whether a depth buffer is asked for.
 BOOL PlatformSetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* request);
 HGLRC PlatformCreateContext(HDC dc);                                    // wglCreateContext
-BOOL PlatformMakeCurrent(HDC dc, HGLRC context);                        // wglMakeCurrent; NULL, NULL unbinds
+// wglMakeCurrent; NULL, NULL unbinds. The desktop back-ends ask the context made current for one display refresh
+// per swap where the driver can wait; a browser starts its GL layer on a new context.
+BOOL PlatformMakeCurrent(HDC dc, HGLRC context);
 BOOL PlatformDeleteContext(HGLRC context);                              // wglDeleteContext
+// ShowWindow. The desktop back-ends then post WM_SIZE with the client area's real size (SDL2 first fits a framed
+// window again, with the frame the window manager now tells).
 BOOL PlatformShowWindow(HWND window, int command);
-BOOL PlatformSetForegroundWindow(HWND window);
-HWND PlatformSetFocus(HWND window);
+BOOL PlatformSetForegroundWindow(HWND window);                          // SetForegroundWindow
+HWND PlatformSetFocus(HWND window);                                     // SetFocus
 
 // Message loop: called by the main loop and the window procedure.
+// PeekMessageA; a browser hands out a key's release no sooner than the frame after its press.
 BOOL PlatformPeekMessage(MSG* msg, HWND window, UINT first, UINT last, UINT remove);
-BOOL PlatformWaitMessage();  // WaitMessage: blocks until a message is queued (returns at once if one is)
-BOOL PlatformTranslateMessage(const MSG* msg);
-LRESULT PlatformDispatchMessage(const MSG* msg);
+// WaitMessage: blocks until a message is queued (returns at once if one is); a browser waits for its next frame.
+BOOL PlatformWaitMessage();
+BOOL PlatformTranslateMessage(const MSG* msg);                          // TranslateMessage
+LRESULT PlatformDispatchMessage(const MSG* msg);                        // DispatchMessageA
+// DefWindowProcA. On Win32 a framed window moved to a monitor of another DPI is fitted again there, and a move in
+// or out of the minimised state is told as WM_ACTIVATE.
 LRESULT PlatformDefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-void PlatformPostQuitMessage(int exitCode);
+void PlatformPostQuitMessage(int exitCode);                             // PostQuitMessage
+// SwapBuffers; a browser waits for its next frame and replaces a lost GL context there.
 BOOL PlatformSwapBuffers(HDC dc);
 
 // Message boxes and focus: called by every part that reports a failure; blocks until answered.
-int PlatformMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style);  // MessageBoxA
+// MessageBoxA; a box SDL2 can't show (no display, no fonts) goes to stderr and answers 0.
+int PlatformMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
 HWND PlatformGetFocus();                                                      // GetFocus
 
 // Files: called by the decoder. Opens an existing file for reading and maps all of it read-only; false when

@@ -6,7 +6,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xresource.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/sdl2/end_signals_sdl2.h"
+#include "platform/window_fit.h"
 
 namespace {
 
@@ -30,6 +30,7 @@ struct Sdl2Platform {
     std::string title;
     int width;
     int height;
+    double scale;                  // the desktop's scale, read when a framed window is made
     bool popup;                    // a frameless window: fullscreen when a display mode was granted
     bool resizable;
     bool deviceContextHeld;
@@ -176,6 +177,27 @@ double Sdl2DesktopScale() {
         return 1.0;
     }
     return dots / 96.0;
+}
+
+// A framed window is the size asked for at the desktop's scale where the display's work area holds it with the
+// frame; else the largest window of its shape that fits, centred. The window manager tells the frame once it has
+// taken the window: until then it counts as none.
+void Sdl2FitWindow() {
+    SDL_Rect work, screen;
+    const int display = SDL_GetWindowDisplayIndex(sdl2.window);
+    if (display < 0 || SDL_GetDisplayBounds(display, &screen) != 0 || SDL_GetDisplayUsableBounds(display, &work) != 0) {
+        work = screen = SDL_Rect{0, 0, 1 << 16, 1 << 16};
+    }
+    int top = 0, left = 0, bottom = 0, right = 0;
+    SDL_GetWindowBordersSize(sdl2.window, &top, &left, &bottom, &right);
+    const WindowFit fit = FitWindow(sdl2.width, sdl2.height, sdl2.scale, {left, top, right, bottom},
+                                    {work.x, work.y, work.w, work.h}, {screen.x, screen.y, screen.w, screen.h});
+    int width = 0, height = 0;
+    SDL_GetWindowSize(sdl2.window, &width, &height);
+    if (width != fit.client.width || height != fit.client.height) {
+        SDL_SetWindowSize(sdl2.window, fit.client.width, fit.client.height);
+    }
+    if (fit.centred) SDL_SetWindowPosition(sdl2.window, fit.client.x, fit.client.y);
 }
 
 void Sdl2Post(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -387,14 +409,11 @@ BOOL PlatformSetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
         if (sdl2.popup) flags |= SDL_WINDOW_BORDERLESS;
         sdl2.window = SDL_CreateWindow(sdl2.title.c_str(), 0, 0, sdl2.width, sdl2.height, flags);
         if (!sdl2.window) return FALSE;
-        // A framed window is the size asked for at the desktop's scale (the X connection is the window's, so
-        // the scale is read once it exists); a frameless one is for a display mode and stays as asked.
+        // The X connection is the window's, so the scale is read once it exists; a frameless window is for a
+        // display mode and stays as asked.
         if (!sdl2.popup) {
-            const double scale = Sdl2DesktopScale();
-            if (scale != 1.0) {
-                SDL_SetWindowSize(sdl2.window, int(std::lround(sdl2.width * scale)),
-                                  int(std::lround(sdl2.height * scale)));
-            }
+            sdl2.scale = Sdl2DesktopScale();
+            Sdl2FitWindow();
         }
     }
     SDL_DisableScreenSaver();
@@ -405,17 +424,18 @@ HGLRC PlatformCreateContext(HDC dc) {
     if (!Sdl2IsDeviceContext(dc) || !sdl2.window || sdl2.context) return nullptr;
     sdl2.context = SDL_GL_CreateContext(sdl2.window);
     if (!sdl2.context) return nullptr;
-    // One display refresh per swap, where the driver can wait for it: "as fast as the display allows".
-    SDL_GL_SetSwapInterval(1);
     // SDL makes a new context current; a new rendering context isn't current until it is made so.
     SDL_GL_MakeCurrent(sdl2.window, nullptr);
     return reinterpret_cast<HGLRC>(sdl2.context);
 }
 
+// The swap interval belongs to the current context: one display refresh per swap, where the driver can wait.
 BOOL PlatformMakeCurrent(HDC dc, HGLRC context) {
     if (!context) return SDL_GL_MakeCurrent(sdl2.window, nullptr) == 0 ? TRUE : FALSE;
     if (!Sdl2IsDeviceContext(dc) || reinterpret_cast<SDL_GLContext>(context) != sdl2.context) return FALSE;
-    return SDL_GL_MakeCurrent(sdl2.window, sdl2.context) == 0 ? TRUE : FALSE;
+    if (SDL_GL_MakeCurrent(sdl2.window, sdl2.context) != 0) return FALSE;
+    SDL_GL_SetSwapInterval(1);
+    return TRUE;
 }
 
 BOOL PlatformDeleteContext(HGLRC context) {
@@ -428,8 +448,13 @@ BOOL PlatformDeleteContext(HGLRC context) {
 BOOL PlatformShowWindow(HWND window, int) {
     if (!Sdl2IsWindow(window) || !sdl2.window) return FALSE;
     SDL_ShowWindow(sdl2.window);
-    // The program sets its viewport for the size it asked for; the window's own size (the desktop's scale, or
-    // what a window manager gave) follows as the size change Windows sends when a window is shown.
+    if (!sdl2.popup) {  // the window manager has taken it: its frame is known once its events are read
+        SDL_PumpEvents();
+        Sdl2FitWindow();
+    }
+    // The program sets its viewport for the size it asked for; the window's own size (the desktop's scale, the
+    // fit to the screen, or what a window manager gave) follows as the size change Windows sends when a window
+    // is shown.
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(sdl2.window, &width, &height);
     Sdl2Post(WM_SIZE, 0, LPARAM((width & 0xFFFF) | (height & 0xFFFF) << 16));

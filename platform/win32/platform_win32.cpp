@@ -1,7 +1,8 @@
 // platform_win32.cpp -- the seam on the real Win32 API: user32 windows and messages, gdi32 pixel formats, WGL.
-// The program is DPI aware (its manifest): a framed window here gets its client area at the monitor's scale and
-// keeps it when moved to another monitor; a fullscreen one keeps the display mode's size.
+// The program is DPI aware (its manifest): a framed window here gets its client area at the monitor's scale, fitted
+// to the monitor's work area, and again when moved to another monitor; a fullscreen one keeps the display mode's size.
 #include "platform/platform.h"
+#include "platform/window_fit.h"
 
 namespace {
 
@@ -18,6 +19,14 @@ Call User32Call(const char* name) {
     return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
 }
 
+// The framed window's client area at 96 dpi, as the program asked for it.
+struct Win32Platform {
+    int width;
+    int height;
+};
+
+Win32Platform win32{};
+
 // The window's monitor's DPI, or the system's where Windows can't say per window.
 UINT WindowDpi(HWND window) {
     static const auto getDpiForWindow = User32Call<GetDpiForWindowCall>("GetDpiForWindow");
@@ -30,18 +39,31 @@ UINT WindowDpi(HWND window) {
     return UINT(dpi > 0 ? dpi : DefaultDpi);
 }
 
-// Sizes a framed window so its client area is `width` x `height` at its DPI (the frame too at that DPI).
-void ScaleClientArea(HWND window, int width, int height) {
-    const UINT dpi = WindowDpi(window);
+// Sizes a framed window whose outer rectangle is to be `place` so its client area is the program's at `dpi` (the
+// frame too at that DPI), where the work area of the monitor `place` is on holds it; else it gets the largest
+// client area of that shape that fits, centred on the work area.
+void Win32FitWindow(HWND window, UINT dpi, const RECT& place) {
     const DWORD style = DWORD(GetWindowLongA(window, GWL_STYLE));
     const DWORD exStyle = DWORD(GetWindowLongA(window, GWL_EXSTYLE));
-    RECT rect{0, 0, MulDiv(width, int(dpi), DefaultDpi), MulDiv(height, int(dpi), DefaultDpi)};
+    RECT frame{0, 0, 0, 0};
     static const auto adjustForDpi = User32Call<AdjustWindowRectExForDpiCall>("AdjustWindowRectExForDpi");
-    if (!(adjustForDpi && adjustForDpi(&rect, style, FALSE, exStyle, dpi))) {
-        AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    if (!(adjustForDpi && adjustForDpi(&frame, style, FALSE, exStyle, dpi))) {
+        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     }
-    SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoA(MonitorFromRect(&place, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        monitor.rcWork = monitor.rcMonitor = RECT{0, 0, 1 << 16, 1 << 16};
+    }
+    const RECT& work = monitor.rcWork;
+    const RECT& screen = monitor.rcMonitor;
+    const WindowFit fit = FitWindow(win32.width, win32.height, double(dpi) / DefaultDpi,
+                                    {-frame.left, -frame.top, frame.right, frame.bottom},
+                                    {work.left, work.top, work.right - work.left, work.bottom - work.top},
+                                    {screen.left, screen.top, screen.right - screen.left, screen.bottom - screen.top});
+    SetWindowPos(window, nullptr, fit.centred ? fit.client.x + frame.left : place.left,
+                 fit.centred ? fit.client.y + frame.top : place.top, fit.client.width + frame.right - frame.left,
+                 fit.client.height + frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Windows tells a window it is minimised in WM_ACTIVATE only when it was active until then; one deactivated
@@ -93,14 +115,17 @@ BOOL PlatformAdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyl
 }
 
 // The size asked for is the 96-dpi client area plus the frame AdjustWindowRectEx gave: a framed window gets
-// that client area at its monitor's DPI.
+// that client area at its monitor's DPI, fitted to the monitor's work area.
 HWND PlatformCreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
                             int height, HWND parent, HMENU menu, HINSTANCE module, void* param) {
     HWND window = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menu, module, param);
     if (window && !(style & WS_POPUP)) {
         RECT frame{0, 0, 0, 0};
         AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-        ScaleClientArea(window, width - (frame.right - frame.left), height - (frame.bottom - frame.top));
+        win32.width = width - (frame.right - frame.left);
+        win32.height = height - (frame.bottom - frame.top);
+        RECT place;
+        if (GetWindowRect(window, &place)) Win32FitWindow(window, WindowDpi(window), place);
     }
     return window;
 }
@@ -180,13 +205,11 @@ LRESULT PlatformDispatchMessage(const MSG* msg) {
     return DispatchMessageA(msg);
 }
 
-// Moved to a monitor of another DPI, a framed window takes the size Windows suggests, which keeps its client
-// area the same at the new scale; the size message that follows sets the viewport.
+// Moved to a monitor of another DPI, a framed window goes where Windows suggests, with the program's client area
+// at the new scale fitted to that monitor's work area; the size message that follows sets the viewport.
 LRESULT PlatformDefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == DpiChangedMessage && !(GetWindowLongA(window, GWL_STYLE) & WS_POPUP)) {
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        Win32FitWindow(window, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     }
     const LRESULT result = DefWindowProcA(window, message, wParam, lParam);

@@ -25,10 +25,12 @@ class Adapter(X11Adapter):
     tools = X11Adapter.tools + ["cc", "openbox", "xset", "xprop", "xrdb"]
     features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager", "minimise", "desktop_scale",
                                       "signal_in_boxes"}
-    # Xft.dpi, or GDK_SCALE over it, and a resolution that can't be one, which is said and drawn unscaled.
-    scaled_displays = [("dpi96", 1, None), ("dpi144", 1.5, None), ("dpi192", 2, None), ("gdk_scale2", 2, None),
-                       ("dpi_junk", 1, "Xft.dpi: lots is not a resolution")]
-    xft_dpi = {"dpi96": "96", "dpi144": "144", "dpi192": "192", "gdk_scale2": "96", "dpi_junk": "lots"}
+    # Xft.dpi, or GDK_SCALE over it, and a resolution that can't be one, which is said and drawn unscaled: the
+    # laptop's on a 1366 x 768 screen under a window manager that frames the window, the others on a screen they fit.
+    scaled_displays = [("laptop120", 1.25, None), ("laptop192", 2, None),
+                       ("laptop_junk", 1, "Xft.dpi: lots is not a resolution"), ("dpi144", 1.5, None),
+                       ("gdk_scale2", 2, None)]
+    xft_dpi = {"laptop120": "120", "laptop192": "192", "laptop_junk": "lots", "dpi144": "144", "gdk_scale2": "96"}
     hooks = None  # the built hooks, in a folder of their own that goes when the driver ends
 
     def missing(self):
@@ -41,8 +43,8 @@ class Adapter(X11Adapter):
             Adapter.hooks = tempfile.TemporaryDirectory(prefix="olvo-e2e-hooks-")
             subprocess.run(["cc", "-shared", "-fPIC", "-o", os.path.join(Adapter.hooks.name, "hooks.so"),
                             os.path.join(ROOT, "tests/e2e/sdl2_hooks.c"), "-ldl"], check=True, timeout=60)
-        scaled = display in self.xft_dpi  # the desktop's scale as X desktops publish it, on a screen it fits
-        self.start_x("Xvfb", "-screen", "0", "1920x1440x24" if scaled else "1024x768x24",
+        scaled, laptop = display in self.xft_dpi, display.startswith("laptop")
+        self.start_x("Xvfb", "-screen", "0", "1366x768x24" if laptop else "1920x1440x24" if scaled else "1024x768x24",
                      *(["-extension", "GLX"] if display == "no_gl" else []))
         if scaled:
             subprocess.run(["xrdb", "-merge"], input=f"Xft.dpi: {self.xft_dpi[display]}\n", text=True, env=self.env,
@@ -52,8 +54,10 @@ class Adapter(X11Adapter):
                      "624", "-hsync", "+vsync")
             if self.run("xrandr", "--addmode", "screen", "800x600_60").returncode != 0:
                 raise RuntimeError("can't add an 800 x 600 mode to the screen")
-        if display == "window_manager":
-            self.start_wm()
+        if display == "window_manager" or laptop:
+            self.start_wm(framed=laptop)
+        # Framed, the window's client area is off the screen's corner.
+        self.features = Adapter.features - ({"screen_position"} if laptop else set())
         self.boxes_read = 0
         # The sanitizer build's runtime needn't come first among the libraries: the hooks come before it. SDL holds
         # the screen saver off by itself unless told not to, which would hide a program that doesn't.

@@ -16,8 +16,11 @@ class Adapter(X11Adapter):
     tools = X11Adapter.tools + ["Xorg", "openbox", "xprop"]
     features = X11Adapter.features | {"minimise", "desktop_scale"}
     # Wine's dots per inch, set in a prefix of their own (the setting lasts in a prefix), whose windows a window
-    # manager may manage, so that one can minimise them.
-    scaled_displays = [("dpi96", 1, None), ("dpi144", 1.5, None), ("dpi192", 2, None)]
+    # manager may manage, so that one can minimise them. The laptop's is a 1366 x 768 screen; the fullscreen mode's
+    # desktop is scaled too, which its window must not be.
+    scaled_displays = [("laptop120", 1.25, None), ("dpi144", 1.5, None), ("laptop192", 2, None)]
+    dpi = {"laptop120": 120, "dpi144": 144, "laptop192": 192, "window_manager": 96, "fullscreen_mode": 192}
+    fullscreen_scale = 2
     answer_keys = {"ok": "Return", "yes": "y", "no": "n"}
     prefix_ready = False
     # Now and then, more often on a loaded machine, Wine doesn't give the display mode back after a switch: its
@@ -62,13 +65,14 @@ class Adapter(X11Adapter):
             self.stop()
             Adapter.prefix_ready = True
         self.env.pop("OLVO_WINEPREFIX", None)
-        if display == "window_manager" or display.startswith("dpi"):
-            self.desktop_prefix(int(display[3:]) if display.startswith("dpi") else 96, display == "window_manager")
+        if display in self.dpi:
+            self.desktop_prefix(self.dpi[display], display == "window_manager")
         if display == "fullscreen_mode":
             self.start_x("Xorg", "-config", os.path.join(ROOT, "tests/e2e/xorg-dummy.conf"), "-novtswitch",
                          "-sharevts", "-logfile", os.path.join(self.work, "xorg.log"))
         else:
-            screen = "1920x1440x24" if display.startswith("dpi") else "1024x768x24"
+            screen = ("1366x768x24" if display.startswith("laptop") else
+                      "1920x1440x24" if display.startswith("dpi") else "1024x768x24")
             self.start_x("Xvfb", "-screen", "0", screen, *(["-extension", "GLX"] if display == "no_gl" else []))
         # Managed, the window keeps the frame Wine draws: its client area is off the screen's corner.
         self.features = Adapter.features - ({"screen_position"} if display == "window_manager" else set())
@@ -79,12 +83,11 @@ class Adapter(X11Adapter):
         self.start_program([os.path.join(ROOT, "tests/wine/wine.sh"), self.program], pictures)
 
     # The client area is the child window Wine makes for the GL surface, or the window itself when frameless.
-    def window(self):
+    def client(self):
         window = self.main_window()
-        if not window:
-            return None
-        children = re.findall(r"^\s+(0x[0-9a-f]+) ", self.run("xwininfo", "-id", window, "-children").stdout, re.M)
-        return self.geometry(children[0] if children else window)
+        tree = window and self.run("xwininfo", "-id", window, "-children").stdout
+        children = tree and re.findall(r"^\s+(0x[0-9a-f]+) ", tree, re.M)
+        return children[0] if children else window
 
     def texts(self):
         trace = open(os.path.join(self.work, "output"), errors="replace").read()

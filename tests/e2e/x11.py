@@ -56,13 +56,13 @@ class X11Adapter:
         self.env["DISPLAY"] = ":" + number.strip()
         self.run("xset", "r", "off")  # a key held until its effect shows must not repeat
 
-    def start_wm(self):
-        """openbox, undecorated, so the window's client area stays at the screen's corner."""
+    def start_wm(self, framed=False):
+        """openbox; unless `framed`, undecorated, so the window's client area stays at the screen's corner."""
         config = os.path.join(self.work, "openbox.xml")
+        bare = '<applications><application class="*"><decor>no</decor></application></applications>'
         with open(config, "w") as out:
             out.write('<openbox_config xmlns="http://openbox.org/3.4/rc"><theme><keepBorder>no</keepBorder>'
-                      '</theme><applications><application class="*"><decor>no</decor></application>'
-                      '</applications></openbox_config>\n')
+                      f'</theme>{"" if framed else bare}</openbox_config>\n')
         self.wm = subprocess.Popen(["openbox", "--config-file", config], env=self.env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL, start_new_session=True)
         wait_for(10, lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout,
@@ -123,9 +123,22 @@ class X11Adapter:
             return None
         return int(v["Width"]), int(v["Height"]), int(v["Absolute upper-left X"]), int(v["Absolute upper-left Y"])
 
+    def client(self):
+        return self.main_window()
+
     def window(self):
-        window = self.main_window()
+        window = self.client()
         return window and self.geometry(window)
+
+    def outer(self):
+        """The client area's window's topmost ancestor below the root: the frame drawn around it, if any."""
+        window = self.client()
+        while window and (up := re.search(r"Parent window id: (0x[0-9a-f]+)( \(the root)?",
+                                          self.run("xwininfo", "-id", window, "-tree").stdout)):
+            if up[2]:
+                return self.geometry(window)
+            window = up[1]
+        return None
 
     # A window that goes between the lookup and the look (a rebuild) reads as none yet: the caller waits again.
     def origin(self):
