@@ -25,7 +25,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libsdl2-2.0-0* && $depends == *libc6* ]] || fail "Depends lacks SDL2 or libc: $depends"
 
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the package's Version isn't $version"
-grep -q "<release version=\"$version\"" "$tree"/usr/share/metainfo/*.metainfo.xml || fail "no AppStream release $version"
+grep -q "<release version=\"$version\"" "$tree"/usr/share/metainfo/*.metainfo.xml ||
+    fail "no AppStream release $version"
 zcat "$doc/changelog.gz" | head -n1 | grep -qF "olvo-gl ($version)" || fail "the changelog doesn't begin with $version"
 for page in man6/olvo-gl.6.gz man1/olvo-picture.1.gz; do
     zcat "$tree/usr/share/man/$page" | grep -q "^\.TH .*\"Olvo GL $version\"" || fail "$page isn't of version $version"
