@@ -5,10 +5,10 @@
 # program for 64-bit Windows with its ZIP, unit and end-to-end tests under 64-bit Wine; the browser build with its
 # tests in headless Chromium.
 # Four lanes run side by side, as they share nothing (each end-to-end run starts its own X servers, the web tests
-# their own Chromium): the release build, its tests and fuzzing; the sanitizer build and its tests; then, once their
-# packages are installed (while the first two lanes build), the Windows builds and their tests, and the browser
-# build and its tests. Each stage's time is printed as it ends; its output is in build/test-logs/, and printed in
-# full when it fails.
+# their own Chromium): the sanitizer build and its tests; the release build, its tests and fuzzing; then, once their
+# packages are installed (while the first builds run) and the release build is done, the Windows builds and their
+# tests, and the browser build and its tests. Each stage's time is printed as it ends; its output is in
+# build/test-logs/, and printed in full when it fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
@@ -81,13 +81,21 @@ later_packages() (
 lanes=()
 lane() { "$@" & lanes+=($!); }
 failed=0
-lane eval 'stage release-build build release && stage release-tests run_ctest --preset release -j 2 &&
-           stage fuzz-build build fuzz && stage fuzz-run fuzz'
+# One apt at a time: the later lanes' packages install while the first builds run.
+stage packages-windows-web later_packages &
+packages=$!
 lane eval 'stage debug-build build debug && stage debug-tests run_ctest --preset debug -j 2'
-if stage packages-windows-web later_packages; then
+# The browser's frame check compares with the release build's renderer: the release build comes first.
+if stage release-build build release; then
+    lane eval 'stage release-tests run_ctest --preset release -j 2 && stage fuzz-build build fuzz &&
+               stage fuzz-run fuzz'
+else
+    failed=1
+fi
+if wait $packages; then
     lane eval 'stage win32-build build win32 --target olvo-gl && stage win32-zip-and-resources win32 &&
                stage win64-build build win64 && stage win64-zip-and-tests win64'
-    lane eval 'stage web-build build web && stage web-tests run_ctest --preset web'
+    [ $failed -eq 1 ] || lane eval 'stage web-build build web && stage web-tests run_ctest --preset web'
 else
     failed=1
 fi

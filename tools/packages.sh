@@ -28,7 +28,7 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libx11-dev libgl-de
 # The Debian package: CPack finds its dependencies with dpkg-shlibdeps and file.
 PACKAGE_PACKAGES=(dpkg-dev file)
 # The Windows cross-builds, 32- and 64-bit (release.sh's ZIPs).
-WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64)
+WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64)
 # The program for the browser (emscripten; ./run.sh web, release.sh's site).
 WEB_PACKAGES=(cmake ninja-build emscripten python3)
 # Unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots, what a program holds, a window
