@@ -8,7 +8,7 @@ set(olvo_web_waits WebWaitForFrame,WebShowMessageBox,WebRequestFullscreen,WebExi
 set(olvo_web_pictures ${OLVO_DATA_FILES})
 list(TRANSFORM olvo_web_pictures PREPEND ${PROJECT_SOURCE_DIR}/)
 set(olvo_web_preloads ${OLVO_DATA_FILES})
-list(TRANSFORM olvo_web_preloads REPLACE "^(.*)$" "SHELL:--preload-file ${PROJECT_SOURCE_DIR}/\\1@/\\1")
+list(TRANSFORM olvo_web_preloads REPLACE "^(.+)$" "SHELL:--preload-file ${PROJECT_SOURCE_DIR}/\\1@/\\1")
 
 add_executable(olvo-gl platform/web/platform_web.cpp platform/web/web_gl.cpp platform/posix/file_map_posix.cpp)
 target_link_libraries(olvo-gl PRIVATE olvo_core)
