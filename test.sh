@@ -5,10 +5,10 @@
 # program for 64-bit Windows with its ZIP, unit and end-to-end tests under 64-bit Wine; the browser build with its
 # tests in headless Chromium.
 # Four lanes run side by side, as they share nothing (each end-to-end run starts its own X servers, the web tests
-# their own Chromium): the sanitizer build and its tests; the release build, its tests and the fuzz build; then, once
-# their packages are installed (while the first builds run) and the release build is done, the Windows builds and
-# their tests, and the browser build and its tests. The fuzzing run comes last. Each stage's time is printed as it
-# ends; its output is in build/test-logs/, and printed in full when it fails.
+# their own Chromium): the sanitizer build and its tests; the release build, its tests and the fuzz build; and, once
+# their packages are installed (while the first builds run), the Windows builds and their tests, and the browser build
+# and its tests (after the release build: they compare with its renderer). The fuzzing run comes last. Each stage's
+# time is printed as it ends; its output is in build/test-logs/, and printed in full when it fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
@@ -46,17 +46,31 @@ run_ctest() {
     return "$status"
 }
 
-# stage NAME COMMAND... -- runs COMMAND with its output in build/test-logs/NAME.log and prints how long it took.
+# stage NAME COMMAND... -- runs COMMAND with its output in build/test-logs/NAME.log and prints how long it took;
+# NAME.passed or NAME.failed there tells other lanes it ended.
 stage() {
     local name=$1 started=$SECONDS
     shift
     if "$@" >"$logs/$name.log" 2>&1; then
         echo "== $name: $((SECONDS - started)) s"
+        touch "$logs/$name.passed"
     else
         cat "$logs/$name.log"
         echo "== $name: FAILED after $((SECONDS - started)) s"
+        touch "$logs/$name.failed"
         return 1
     fi
+}
+# after NAME -- waits (an hour at most) for another lane's stage NAME to end; true when it passed.
+after() {
+    local waited
+    for ((waited = 0; waited < 3600; waited++)); do
+        [ -e "$logs/$1.passed" ] && return 0
+        [ -e "$logs/$1.failed" ] && return 1
+        sleep 1
+    done
+    echo "== $1 didn't end within an hour"
+    return 1
 }
 
 build() { cmake --preset "$1" -DOLVO_WERROR=ON && cmake --build --preset "$@"; }
@@ -85,16 +99,13 @@ failed=0
 stage packages-windows-web later_packages &
 packages=$!
 lane eval 'stage debug-build build debug && stage debug-tests run_ctest --preset debug -j 2'
-# The browser's frame check compares with the release build's renderer: the release build comes first.
-if stage release-build build release; then
-    lane eval 'stage release-tests run_ctest --preset release -j 2 && stage fuzz-build build fuzz'
-else
-    failed=1
-fi
+lane eval 'stage release-build build release && stage release-tests run_ctest --preset release -j 2 &&
+           stage fuzz-build build fuzz'
 if wait $packages; then
     lane eval 'stage win32-build build win32 --target olvo-gl && stage win32-zip-and-resources win32 &&
                stage win64-build build win64 && stage win64-zip-and-tests win64'
-    [ $failed -eq 1 ] || lane eval 'stage web-build build web && stage web-tests run_ctest --preset web'
+    # The browser's frame check compares with the release build's renderer.
+    lane eval 'stage web-build build web && after release-build && stage web-tests run_ctest --preset web'
 else
     failed=1
 fi
