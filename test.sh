@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
-# test.sh -- installs what the tests need, then builds and runs every test: unit, GL and end-to-end tests in the
-# release build, the browser build with its tests in headless Chromium, all of the release tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run, and the Windows builds: the 32-bit program,
-# and the same program for 64-bit Windows with its unit and end-to-end tests under 64-bit Wine.
+# test.sh -- installs what the tests need, then builds and runs every test: unit, GL, package and end-to-end tests
+# in the release build; the program's tests again under AddressSanitizer and UndefinedBehaviorSanitizer; a short
+# fuzzing run; the Windows builds: the 32-bit program, its ZIP and its exe's imports and resources, and the same
+# program for 64-bit Windows with its ZIP, unit and end-to-end tests under 64-bit Wine; the browser build with its
+# tests in headless Chromium.
+# Four lanes run side by side, as they share nothing (each end-to-end run starts its own X servers, the web tests
+# their own Chromium): the sanitizer build and its tests; the release build, its tests and the fuzz build; and, once
+# their packages are installed (while the first builds run), the Windows builds and their tests, and the browser build
+# and its tests (the frame check after the release build: it compares with its renderer). The fuzzing run comes last.
+# Each stage's time is printed as it ends; its output is in build/test-logs/, and printed in full when it fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-
+logs=build/test-logs
+rm -rf "$logs"
+mkdir -p "$logs"
 export MESA_SHADER_CACHE_DISABLE=true
+begin=$SECONDS
+
+ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+echo "== packages for the Linux builds: $((SECONDS - begin)) s"
 
 # A skipped test proves nothing, so every ctest run fails on a skip, except for the tests named here with why.
 allowed_skips=()
 if [ ! -d ../shared/corpus/bmpsuite ]; then
     allowed_skips+=(BmpSuite.MatchesExpectedResults)
-    echo "BmpSuite.MatchesExpectedResults may skip: the public BMP suite isn't beside the project (../shared/corpus/bmpsuite)."
+    echo "BmpSuite.MatchesExpectedResults may skip: the public BMP suite isn't beside the project" \
+         "(../shared/corpus/bmpsuite)."
 fi
 
 # run_ctest ARGS... -- ctest ARGS, failing when it fails or when a test it ran skipped without leave.
@@ -34,35 +46,73 @@ run_ctest() {
     return "$status"
 }
 
-echo "== release build and tests"
-cmake --preset release -DOLVO_WERROR=ON >/dev/null
-cmake --build --preset release
-run_ctest --preset release
+# stage NAME COMMAND... -- runs COMMAND with its output in build/test-logs/NAME.log and prints how long it took;
+# NAME.passed or NAME.failed there tells other lanes it ended.
+stage() {
+    local name=$1 started=$SECONDS
+    shift
+    if "$@" >"$logs/$name.log" 2>&1; then
+        echo "== $name: $((SECONDS - started)) s"
+        touch "$logs/$name.passed"
+    else
+        cat "$logs/$name.log"
+        echo "== $name: FAILED after $((SECONDS - started)) s"
+        touch "$logs/$name.failed"
+        return 1
+    fi
+}
+# after NAME -- waits (an hour at most) for another lane's stage NAME to end; true when it passed.
+after() {
+    local waited
+    for ((waited = 0; waited < 3600; waited++)); do
+        [ -e "$logs/$1.passed" ] && return 0
+        [ -e "$logs/$1.failed" ] && return 1
+        sleep 1
+    done
+    echo "== $1 didn't end within an hour"
+    return 1
+}
 
-echo "== web build (emscripten) and its tests in headless Chromium"
-ensure_packages "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}"
-cmake --preset web -DOLVO_WERROR=ON >/dev/null
-cmake --build --preset web
-run_ctest --preset web
+build() { cmake --preset "$1" -DOLVO_WERROR=ON && cmake --build --preset "$@"; }
+pack() { cpack -B "build/$1" --config "build/$1/CPackConfig.cmake"; }
+# The two fuzz targets side by side, each on a core of its own.
+fuzz() {
+    OLVO_FUZZ_TARGETS=decoder fuzz/run_fuzz.sh 30 &
+    local decoder=$! status=0
+    OLVO_FUZZ_TARGETS=compose fuzz/run_fuzz.sh 30 || status=$?
+    wait $decoder && return $status
+}
+# The 32-bit program can't start on these machines: its exe is built, packed and inspected.
+win32() { pack win32 && run_ctest --preset win32 -R Resources; }
+win64() { pack win64 && run_ctest --preset win64; }
 
-echo "== debug build (AddressSanitizer, UndefinedBehaviorSanitizer) and tests"
-cmake --preset debug -DOLVO_WERROR=ON >/dev/null
-cmake --build --preset debug
-run_ctest --preset debug
+# The later lanes' packages, in a subshell of its own: without root, ensure_packages says what to install and exits.
+later_packages() (
+    ensure_packages "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}" "${WEB_PACKAGES[@]}" \
+        "${WEB_TEST_PACKAGES[@]}"
+)
 
-echo "== fuzzing smoke run"
-cmake --preset fuzz -DOLVO_WERROR=ON >/dev/null
-cmake --build --preset fuzz
-fuzz/run_fuzz.sh 30
-
-echo "== Windows builds (MinGW-w64): the 32-bit program and its ZIP; the same program for 64-bit Windows with its"
-echo "   unit tests and end-to-end tests under 64-bit Wine (machines of this kind run no 32-bit code)"
-ensure_packages "${WINDOWS_PACKAGES[@]}"
-cmake --preset win32 -DOLVO_WERROR=ON >/dev/null
-cmake --build --preset win32
-cmake --build --preset win32 --target package >/dev/null
-cmake --preset win64 -DOLVO_WERROR=ON >/dev/null
-cmake --build --preset win64
-run_ctest --preset win64
-
+lanes=()
+lane() { "$@" & lanes+=($!); }
+failed=0
+# One apt at a time: the later lanes' packages install while the first builds run.
+stage packages-windows-web later_packages &
+packages=$!
+lane eval 'stage debug-build build debug && stage debug-tests run_ctest --preset debug -j 2'
+lane eval 'stage release-build build release && stage release-tests run_ctest --preset release -j 2 &&
+           stage fuzz-build build fuzz'
+if wait $packages; then
+    lane eval 'stage win64-build build win64 && stage win64-zip-and-tests win64 &&
+               stage win32-build build win32 --target olvo-gl && stage win32-zip-and-resources win32'
+    # The browser's frame check compares with the release build's renderer, so it waits for that build.
+    lane eval 'stage web-build build web && stage web-tests run_ctest --preset web -E FramesMatchDesktop &&
+               after release-build && stage web-frames run_ctest --preset web -R FramesMatchDesktop --no-tests=error'
+else
+    failed=1
+fi
+for lane in "${lanes[@]}"; do wait "$lane" || failed=1; done
+# Last, with the machine to themselves: run niced, the fuzz targets would get little of a busy one.
+[ $failed -eq 1 ] || stage fuzz-run fuzz || failed=1
+echo "== all: $((SECONDS - begin)) s"
+[ $failed -eq 0 ] || { echo "Some tests failed: see the FAILED stages above."; exit 1; }
 echo "All tests passed."

@@ -1,6 +1,8 @@
 // fake_platform.cpp -- a scriptable, recording back-end for tests.
 #include "tests/fake_platform.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -54,8 +56,9 @@ int CountCalls(const std::string& call) { return int(std::count(Fake.calls.begin
 
 ScratchTest::ScratchTest() : previousDirectory(std::filesystem::current_path()) {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    scratch = std::filesystem::temp_directory_path() /
-              (std::string("olvo-") + test->test_suite_name() + "-" + test->name());
+    // Named by the process too: the tests of another build or of another developer may run at the same time.
+    scratch = std::filesystem::temp_directory_path() / (std::string("olvo-") + test->test_suite_name() + "-" +
+                                                        test->name() + "-" + std::to_string(getpid()));
     std::filesystem::remove_all(scratch);
     std::filesystem::create_directories(scratch);
     std::filesystem::current_path(scratch);

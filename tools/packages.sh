@@ -20,23 +20,27 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# The program: its build, Mesa's OpenGL, and X core fonts, without which (and without zenity) SDL can't draw a
-# message box on X11 and every box of the program would become a line on stderr.
+# The program and olvo-picture, which ships with it: their build, Mesa's OpenGL, and X core fonts, without which
+# (and without zenity) SDL can't draw a message box on X11 and every box of the program would become a line on
+# stderr.
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libx11-dev libgl-dev libglu1-mesa-dev libegl-dev
-                libgl1-mesa-dri libegl-mesa0 xfonts-base)
-# Unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots, what a program holds, a window
-# manager, the screen saver's state), the Debian package's dependencies and desktop entry, benchmarks and fuzzing.
-TEST_PACKAGES=(libgtest-dev libbenchmark-dev libstb-dev python3 clang xvfb xdotool x11-utils
-               x11-xserver-utils imagemagick procps libxres1 libxfixes3 libxtst6 openbox libxss1 dpkg-dev
-               desktop-file-utils)
-# The Windows cross-builds (32- and 64-bit), the tests of the 64-bit one under 64-bit Wine, the Wine
-# end-to-end tests' X servers and tools, and wrestool for the exe's resources. Installed without recommends, so
-# Wine's GL and X libraries are named here.
-WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine64 libgl1 libglx-mesa0 libgl1-mesa-dri
-                  libxrandr2 libxrender1 libxi6 libxxf86vm1 libxcursor1 libxfixes3 libxinerama1 libxcomposite1
-                  fonts-wine xvfb xdotool x11-utils x11-xserver-utils imagemagick xserver-xorg-core
-                  xserver-xorg-video-dummy python3 libxres1 libxtst6 icoutils)
-# The program for the browser (emscripten; ./run.sh web) and its tests in headless Chromium, driven from
-# Debian's python3 over the DevTools protocol.
+                libgl1-mesa-dri libegl-mesa0 xfonts-base libstb-dev)
+# The Debian package: CPack finds its dependencies with dpkg-shlibdeps and file.
+PACKAGE_PACKAGES=(dpkg-dev file)
+# The Windows cross-builds, 32- and 64-bit (release.sh's ZIPs).
+WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64)
+# The program for the browser (emscripten; ./run.sh web, release.sh's site).
 WEB_PACKAGES=(cmake ninja-build emscripten python3)
+# Unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots, what a program holds, a window
+# manager, the screen saver's state), the Debian package's checkers, benchmarks and fuzzing.
+TEST_PACKAGES=(libgtest-dev libbenchmark-dev python3 clang xvfb xdotool x11-utils x11-xserver-utils imagemagick
+               procps libxres1 libxfixes3 libxtst6 openbox libxss1 desktop-file-utils lintian appstream)
+# The Windows unit tests (GoogleTest from its sources) and the 64-bit program's tests under 64-bit Wine, the Wine
+# end-to-end tests' X servers and tools, and wrestool for the exes' resources. Installed without recommends, so
+# Wine's GL and X libraries are named here.
+WINDOWS_TEST_PACKAGES=(googletest wine64 libgl1 libglx-mesa0 libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxxf86vm1
+                       libxcursor1 libxfixes3 libxinerama1 libxcomposite1 fonts-wine xvfb xdotool x11-utils
+                       x11-xserver-utils imagemagick xserver-xorg-core xserver-xorg-video-dummy python3 libxres1
+                       libxtst6 icoutils)
+# The browser build's tests in headless Chromium, driven from Debian's python3 over the DevTools protocol.
 WEB_TEST_PACKAGES=(chromium python3-websocket)

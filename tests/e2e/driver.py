@@ -344,7 +344,7 @@ def signal_inside_each_box(a):
 
 
 def started_from_another_folder(a):
-    """PROGRAM is an installed launcher: started from a folder without the pictures, it shows the scene."""
+    """PROGRAM is the package's launcher: started from a folder without the pictures, it shows the scene."""
     a.start("plain", pictures=False)
     expect_drawing(a, moving=True)
     escape(a)
