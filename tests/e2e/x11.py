@@ -142,7 +142,7 @@ class X11Adapter:
 
     # A window that goes between the lookup and the look (a rebuild) reads as none yet: the caller waits again.
     def origin(self):
-        return (geometry := X11Adapter.window(self)) and geometry[2:]
+        return (window := self.main_window()) and (geometry := self.geometry(window)) and geometry[2:]
 
     def title(self):
         window = self.main_window()
