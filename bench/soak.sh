@@ -8,8 +8,8 @@
 # Programs: OLVO_SDL2 (default build/release/olvo-gl), OLVO_WIN32 (build/win64/olvo-gl.exe), OLVO_WEB (build/web).
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 0
 # Debian's own Python, whatever python3 comes first on the PATH: the browser's driver needs its python3-websocket.
-/usr/bin/python3 - "${1:-30}" "${2:-1000}" "${OLVO_SDL2:-build/release/olvo-gl}" "${OLVO_WIN32:-build/win64/olvo-gl.exe}" \
-    "${OLVO_WEB:-build/web}" <<'EOF'
+/usr/bin/python3 - "${1:-30}" "${2:-1000}" "${OLVO_SDL2:-build/release/olvo-gl}" \
+    "${OLVO_WIN32:-build/win64/olvo-gl.exe}" "${OLVO_WEB:-build/web}" <<'EOF'
 import importlib
 import os
 import sys
