@@ -22,7 +22,7 @@ class Adapter(X11Adapter):
     dpi = {"laptop120": 120, "dpi144": 144, "laptop192": 192, "window_manager": 96, "fullscreen_mode": 192}
     fullscreen_scale = 2
     answer_keys = {"ok": "Return", "yes": "y", "no": "n"}
-    prefix_ready = False
+    warmed = set()  # the prefixes whose first window has been shown
     # Now and then, more often on a loaded machine, Wine doesn't give the display mode back after a switch: its
     # rebuilds ask, and are answered yes.
     rebuilds, rebuild_display = 40, "plain"
@@ -43,18 +43,21 @@ class Adapter(X11Adapter):
         return subprocess.run(["bash", "-c", f"source {ROOT}/tests/wine/prefix.sh && {command}"],
                               env=dict(os.environ, OLVO_WINE_ARCH=arch, **chosen), **options)
 
-    # The desktop prefix, made once: this start's dots per inch, and whether a window manager manages the windows.
-    def desktop_prefix(self, dpi, managed):
-        self.env["OLVO_WINEPREFIX"] = os.path.join(ROOT, "build", "wine-prefix64-desktop")
+    # The desktop prefix: this start's dots per inch, and whether a window manager manages the windows.
+    def desktop_settings(self, dpi, managed):
         settings = [r"'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d %d" % dpi,
                     r"'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d %d" % dpi,
                     r"'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d %s" % "NY"[managed]]
         adds = " && ".join(f'timeout 60 "$OLVO_WINE" reg add {setting} /f >/dev/null 2>&1' for setting in settings)
-        self.prefix(f"ensure_wine_prefix && {adds} && timeout 20 \"$WINESERVER\" -k; timeout 20 \"$WINESERVER\" -w",
+        self.prefix(f"{adds} && timeout 20 \"$WINESERVER\" -k; timeout 20 \"$WINESERVER\" -w",
                     check=True, capture_output=True)
 
     def start(self, display, pictures=True):
-        if not self.prefix_ready:
+        # The plain prefix, and one whose settings each start sets; E2E_WINEPREFIX names them, so that two runs side
+        # by side don't end each other's programs.
+        name = os.path.join(ROOT, "build", os.environ.get("E2E_WINEPREFIX", "wine-prefix64"))
+        self.env["OLVO_WINEPREFIX"] = name + "-desktop" if display in self.dpi else name
+        if self.env["OLVO_WINEPREFIX"] not in self.warmed:
             self.prefix("ensure_wine_prefix", check=True)
             # A fresh prefix's first window can take tens of seconds on a loaded machine: the program is started
             # once and stopped, so that no scenario waits for that.
@@ -63,10 +66,9 @@ class Adapter(X11Adapter):
             with contextlib.suppress(Failure):
                 wait_for(120, self.main_window, "the first window in a fresh prefix")
             self.stop()
-            Adapter.prefix_ready = True
-        self.env.pop("OLVO_WINEPREFIX", None)
+            self.warmed.add(self.env["OLVO_WINEPREFIX"])
         if display in self.dpi:
-            self.desktop_prefix(self.dpi[display], display == "window_manager")
+            self.desktop_settings(self.dpi[display], display == "window_manager")
         if display == "fullscreen_mode":
             self.start_x("Xorg", "-config", os.path.join(ROOT, "tests/e2e/xorg-dummy.conf"), "-novtswitch",
                          "-sharevts", "-logfile", os.path.join(self.work, "xorg.log"))

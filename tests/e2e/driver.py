@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end scenarios of the real program, written once and run against one back-end through its adapter.
 
-usage: driver.py BACKEND PROGRAM [SCENARIO...]   BACKEND: sdl2, wine or web (adapter_BACKEND.py beside this file)
+usage: driver.py BACKEND PROGRAM [SCENARIO... | --except SCENARIO...]
+BACKEND: sdl2, wine or web (adapter_BACKEND.py beside this file). Named scenarios run alone; after --except, every
+scenario but those (so that one backend's scenarios can be split over two runs side by side, none left out).
 
 An adapter (class Adapter) starts the program and its display, finds its window, grabs the screen, presses keys,
 reads and answers message boxes and ends everything it started: name, escape_exit_code, no_gl_text, features,
@@ -383,11 +385,17 @@ def main():
         print(f"e2e {adapter.name}: missing {', '.join(missing)} (tools/packages.sh installs them)")
         return 1
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # stopped from outside: still end what was started
-    chosen = sys.argv[3:]
+    chosen, left_out = sys.argv[3:], []
+    if chosen[:1] == ["--except"]:
+        chosen, left_out = [], chosen[1:]
+    unknown = set(chosen + left_out) - {name for name, _, _ in SCENARIOS}
+    if unknown:
+        sys.exit(f"no scenario named {', '.join(sorted(unknown))}")
     passed = failed = 0
     for name, scenario, feature in SCENARIOS:
         by_name = chosen or feature == "by_name"
-        if (feature and feature not in adapter.features | {"by_name"}) or (by_name and name not in chosen):
+        if ((feature and feature not in adapter.features | {"by_name"}) or (by_name and name not in chosen)
+                or name in left_out):
             continue
         started = time.monotonic()
         try:

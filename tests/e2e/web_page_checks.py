@@ -8,6 +8,7 @@ failure pages)
 """
 import os
 import sys
+import time
 
 from adapter_web import BOX, REMOVE_PICTURES, Adapter
 from driver import QUESTION, Failure, expect_drawing, expect_exit, wait_for
@@ -173,6 +174,7 @@ def run(checks, usage):
     for check_page in checks:
         if only and check_page.__name__ not in only:
             continue
+        started = time.monotonic()
         try:
             check_page(a, outdir)
             outcome = "PASS"
@@ -180,7 +182,7 @@ def run(checks, usage):
             outcome, failed = f"FAIL ({failure})", failed + 1
         finally:
             log = a.stop()
-        print(f"{outcome}: {check_page.__doc__.splitlines()[0]}", flush=True)
+        print(f"{outcome}: {check_page.__doc__.splitlines()[0]} [{time.monotonic() - started:.1f} s]", flush=True)
         if outcome != "PASS":
             print(log)
     return 1 if failed else 0
