@@ -31,10 +31,12 @@ PACKAGE_PACKAGES=(dpkg-dev file)
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64)
 # The program for the browser (emscripten; ./run.sh web, release.sh's site).
 WEB_PACKAGES=(cmake ninja-build emscripten python3)
-# Unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots, what a program holds, a window
-# manager, the screen saver's state), the Debian package's checkers, benchmarks and fuzzing.
-TEST_PACKAGES=(libgtest-dev libbenchmark-dev python3 clang xvfb xdotool x11-utils x11-xserver-utils imagemagick
-               procps libxres1 libxfixes3 libxtst6 openbox libxss1 desktop-file-utils lintian appstream)
+# What the Linux builds of the tests and benchmarks need to configure.
+TEST_BUILD_PACKAGES=(libgtest-dev libbenchmark-dev python3)
+# Running the unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots, what a program holds, a
+# window manager, the screen saver's state), the Debian package's checkers, and the fuzzing build.
+TEST_PACKAGES=(clang xvfb xdotool x11-utils x11-xserver-utils imagemagick procps libxres1 libxfixes3 libxtst6 openbox
+               libxss1 desktop-file-utils lintian appstream)
 # The Windows unit tests (GoogleTest from its sources) and the 64-bit program's tests under 64-bit Wine, the Wine
 # end-to-end tests' X servers and tools, and wrestool for the exes' resources. Installed without recommends, so
 # Wine's GL and X libraries are named here.
