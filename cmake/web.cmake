@@ -75,7 +75,5 @@ if(OLVO_BUILD_TESTS)
   set_tests_properties(Web.PhonesInstalledOffline PROPERTIES ENVIRONMENT OLVO_VERSION=${PROJECT_VERSION})
   set_tests_properties(EndToEnd.WebInHeadlessChromium Web.FramesMatchDesktop Web.PageAsVisitorsMeetIt
                        Web.PhonesInstalledOffline PROPERTIES
-                       TIMEOUT 600 LABELS e2e SKIP_RETURN_CODE 77)
-  # Each has a browser and a server of its own, so they run side by side; the longest first.
-  set_tests_properties(Web.PhonesInstalledOffline PROPERTIES COST 1000)
+                       TIMEOUT 600 LABELS e2e RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
 endif()

@@ -31,18 +31,16 @@ PACKAGE_PACKAGES=(dpkg-dev file)
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64)
 # The program for the browser (emscripten; ./run.sh web, release.sh's site).
 WEB_PACKAGES=(cmake ninja-build emscripten python3)
-# What the Linux builds of the tests and benchmarks need to configure.
-TEST_BUILD_PACKAGES=(libgtest-dev libbenchmark-dev python3)
-# Running the unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots, what a program holds, a
-# window manager, the screen saver's state), the Debian package's checkers, and the fuzzing build.
-TEST_PACKAGES=(clang xvfb xdotool x11-utils x11-xserver-utils imagemagick procps libxres1 libxfixes3 libxtst6 openbox
-               libxss1 desktop-file-utils lintian appstream)
+# Unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots, what a program holds, a window
+# manager, the screen saver's state), the Debian package's checkers, benchmarks and fuzzing.
+TEST_PACKAGES=(libgtest-dev libbenchmark-dev python3 clang xvfb xdotool x11-utils x11-xserver-utils imagemagick
+               procps libxres1 libxfixes3 libxtst6 openbox libxss1 desktop-file-utils lintian appstream)
 # The Windows unit tests (GoogleTest from its sources) and the 64-bit program's tests under 64-bit Wine, the Wine
-# end-to-end tests' X servers and tools, and wrestool for the exes' resources. Installed without recommends, so
-# Wine's GL and X libraries are named here.
+# end-to-end tests' X servers, window manager and tools, and wrestool for the exes' resources. Installed without
+# recommends, so Wine's GL and X libraries are named here.
 WINDOWS_TEST_PACKAGES=(googletest wine64 libgl1 libglx-mesa0 libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxxf86vm1
                        libxcursor1 libxfixes3 libxinerama1 libxcomposite1 fonts-wine xvfb xdotool x11-utils
-                       x11-xserver-utils imagemagick xserver-xorg-core xserver-xorg-video-dummy python3 libxres1
-                       libxtst6 icoutils)
+                       x11-xserver-utils imagemagick xserver-xorg-core xserver-xorg-video-dummy openbox python3
+                       libxres1 libxtst6 icoutils)
 # The browser build's tests in headless Chromium, driven from Debian's python3 over the DevTools protocol.
 WEB_TEST_PACKAGES=(chromium python3-websocket)

@@ -24,8 +24,8 @@ class Adapter(X11Adapter):
     answer_keys = {"ok": "Return", "yes": "y", "no": "n"}
     warmed = set()  # the prefixes whose first window has been shown
     # Now and then, more often on a loaded machine, Wine doesn't give the display mode back after a switch: its
-    # rebuilds ask, and are answered yes.
-    rebuilds, rebuild_display = 40, "plain"
+    # rebuilds ask, and are answered yes. Each takes seconds under Wine; 20 still show a handle kept per rebuild.
+    rebuilds, rebuild_display = 20, "plain"
 
     def missing(self):
         dummy = os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so")
@@ -53,9 +53,8 @@ class Adapter(X11Adapter):
                     check=True, capture_output=True)
 
     def start(self, display, pictures=True):
-        # The plain prefix, and one whose settings each start sets; E2E_WINEPREFIX names them, so that two runs side
-        # by side don't end each other's programs.
-        name = os.path.join(ROOT, "build", os.environ.get("E2E_WINEPREFIX", "wine-prefix64"))
+        # The plain prefix, and one whose settings each start sets; each is warmed up on its first use.
+        name = os.path.join(ROOT, "build", "wine-prefix64")
         self.env["OLVO_WINEPREFIX"] = name + "-desktop" if display in self.dpi else name
         if self.env["OLVO_WINEPREFIX"] not in self.warmed:
             self.prefix("ensure_wine_prefix", check=True)

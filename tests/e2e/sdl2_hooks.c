@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 
 typedef struct SDL_MessageBoxData SDL_MessageBoxData;
@@ -45,4 +46,20 @@ int XRRSetCrtcConfig(void* display, void* resources, unsigned long crtc, unsigne
 int SDL_GL_MakeCurrent(void* window, void* context) {
     if (!context && getenv("E2E_FAIL_RELEASE")) return -1;
     return ((int (*)(void*, void*))dlsym(RTLD_NEXT, "SDL_GL_MakeCurrent"))(window, context);
+}
+
+// A virtual display has no vertical sync, so the program would draw as fast as the CPU lets it and starve whatever
+// runs beside it: each swap waits for the next 60 Hz tick, as on a real display.
+void SDL_GL_SwapWindow(void* window) {
+    static struct timespec next;
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if (next.tv_sec == 0 || now.tv_sec > next.tv_sec + 1) next = now;  // the first frame, or after a long pause
+    next.tv_nsec += 1000000000L / 60;
+    if (next.tv_nsec >= 1000000000L) {
+        next.tv_nsec -= 1000000000L;
+        ++next.tv_sec;
+    }
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, NULL);
+    ((void (*)(void*))dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"))(window);
 }
