@@ -5,10 +5,9 @@
 # program for 64-bit Windows with its ZIP, unit and end-to-end tests under 64-bit Wine; the browser build with its
 # tests in headless Chromium.
 # Four lanes run side by side, as they share nothing (each end-to-end run starts its own X servers, the web tests
-# their own Chromium): the Windows builds and their tests, and the browser build and its tests (the frame check after
-# the release build: it compares with its renderer), the longest, start first, once their packages are in; the
-# sanitizer build, its tests and the fuzz build, and the release build and its tests, once the Linux packages are
-# installed (while the first two lanes build). The fuzzing run comes last.
+# their own Chromium): the sanitizer build and its tests; the release build, its tests and the fuzz build; and, once
+# their packages are installed (while the first builds run), the Windows builds and their tests, and the browser build
+# and its tests (the frame check after the release build: it compares with its renderer). The fuzzing run comes last.
 # Each stage's time is printed as it ends; its output is in build/test-logs/, and printed in full when it fails.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -22,9 +21,8 @@ export MESA_SHADER_CACHE_DISABLE=true
 export LP_NUM_THREADS=0
 begin=$SECONDS
 
-# The Windows and browser lanes are the longest: their packages first, the Linux lanes' while they build.
-ensure_packages "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}" "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}"
-echo "== packages for the Windows and browser builds: $((SECONDS - begin)) s"
+ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+echo "== packages for the Linux builds: $((SECONDS - begin)) s"
 
 # A skipped test proves nothing, so every ctest run fails on a skip, except for the tests named here with why.
 allowed_skips=()
@@ -91,25 +89,29 @@ fuzz() {
 win32() { pack win32 && run_ctest --preset win32 -R Resources; }
 win64() { pack win64 && run_ctest --preset win64; }
 
-# The Linux lanes' packages, in a subshell of its own: without root, ensure_packages says what to install and exits.
-linux_packages() ( ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" "${TEST_PACKAGES[@]}" )
+# The later lanes' packages, in a subshell of its own: without root, ensure_packages says what to install and exits.
+later_packages() (
+    ensure_packages "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}" "${WEB_PACKAGES[@]}" \
+        "${WEB_TEST_PACKAGES[@]}"
+)
 
 lanes=()
 lane() { "$@" & lanes+=($!); }
 failed=0
-lane eval 'stage win64-build build win64 && stage win64-zip-and-tests win64 &&
-           stage win32-build build win32 --target olvo-gl && stage win32-zip-and-resources win32'
-# The browser's frame check compares with the release build's renderer, so it waits for that build.
-lane eval 'stage web-build build web && stage web-tests run_ctest --preset web -E FramesMatchDesktop &&
-           after release-build && stage web-frames run_ctest --preset web -R FramesMatchDesktop --no-tests=error'
-# One apt at a time: the Linux lanes' packages install while the first builds run.
-if stage packages-linux linux_packages; then
-    lane eval 'stage debug-build build debug && stage debug-tests run_ctest --preset debug -j 2 &&
-               stage fuzz-build build fuzz'
-    lane eval 'stage release-build build release && stage release-tests run_ctest --preset release -j 2'
+# One apt at a time: the later lanes' packages install while the first builds run.
+stage packages-windows-web later_packages &
+packages=$!
+lane eval 'stage debug-build build debug && stage debug-tests run_ctest --preset debug -j 2'
+lane eval 'stage release-build build release && stage release-tests run_ctest --preset release -j 2 &&
+           stage fuzz-build build fuzz'
+if wait $packages; then
+    lane eval 'stage win64-build build win64 && stage win64-zip-and-tests win64 &&
+               stage win32-build build win32 --target olvo-gl && stage win32-zip-and-resources win32'
+    # The browser's frame check compares with the release build's renderer, so it waits for that build.
+    lane eval 'stage web-build build web && stage web-tests run_ctest --preset web -E FramesMatchDesktop &&
+               after release-build && stage web-frames run_ctest --preset web -R FramesMatchDesktop --no-tests=error'
 else
     failed=1
-    touch "$logs/release-build.failed"  # the browser's frame check waits for it
 fi
 for lane in "${lanes[@]}"; do wait "$lane" || failed=1; done
 # Last, with the machine to themselves: run niced, the fuzz targets would get little of a busy one.

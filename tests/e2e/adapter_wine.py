@@ -22,7 +22,7 @@ class Adapter(X11Adapter):
     dpi = {"laptop120": 120, "dpi144": 144, "laptop192": 192, "window_manager": 96, "fullscreen_mode": 192}
     fullscreen_scale = 2
     answer_keys = {"ok": "Return", "yes": "y", "no": "n"}
-    warmed = set()  # the prefixes whose first window has been shown
+    prefix_ready = False
     # Now and then, more often on a loaded machine, Wine doesn't give the display mode back after a switch: its
     # rebuilds ask, and are answered yes. Each takes seconds under Wine; 20 still show a handle kept per rebuild.
     rebuilds, rebuild_display = 20, "plain"
@@ -43,20 +43,18 @@ class Adapter(X11Adapter):
         return subprocess.run(["bash", "-c", f"source {ROOT}/tests/wine/prefix.sh && {command}"],
                               env=dict(os.environ, OLVO_WINE_ARCH=arch, **chosen), **options)
 
-    # The desktop prefix: this start's dots per inch, and whether a window manager manages the windows.
-    def desktop_settings(self, dpi, managed):
+    # The desktop prefix, made once: this start's dots per inch, and whether a window manager manages the windows.
+    def desktop_prefix(self, dpi, managed):
+        self.env["OLVO_WINEPREFIX"] = os.path.join(ROOT, "build", "wine-prefix64-desktop")
         settings = [r"'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d %d" % dpi,
                     r"'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d %d" % dpi,
                     r"'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d %s" % "NY"[managed]]
         adds = " && ".join(f'timeout 60 "$OLVO_WINE" reg add {setting} /f >/dev/null 2>&1' for setting in settings)
-        self.prefix(f"{adds} && timeout 20 \"$WINESERVER\" -k; timeout 20 \"$WINESERVER\" -w",
+        self.prefix(f"ensure_wine_prefix && {adds} && timeout 20 \"$WINESERVER\" -k; timeout 20 \"$WINESERVER\" -w",
                     check=True, capture_output=True)
 
     def start(self, display, pictures=True):
-        # The plain prefix, and one whose settings each start sets; each is warmed up on its first use.
-        name = os.path.join(ROOT, "build", "wine-prefix64")
-        self.env["OLVO_WINEPREFIX"] = name + "-desktop" if display in self.dpi else name
-        if self.env["OLVO_WINEPREFIX"] not in self.warmed:
+        if not self.prefix_ready:
             self.prefix("ensure_wine_prefix", check=True)
             # A fresh prefix's first window can take tens of seconds on a loaded machine: the program is started
             # once and stopped, so that no scenario waits for that.
@@ -65,9 +63,10 @@ class Adapter(X11Adapter):
             with contextlib.suppress(Failure):
                 wait_for(120, self.main_window, "the first window in a fresh prefix")
             self.stop()
-            self.warmed.add(self.env["OLVO_WINEPREFIX"])
+            Adapter.prefix_ready = True
+        self.env.pop("OLVO_WINEPREFIX", None)
         if display in self.dpi:
-            self.desktop_settings(self.dpi[display], display == "window_manager")
+            self.desktop_prefix(self.dpi[display], display == "window_manager")
         if display == "fullscreen_mode":
             self.start_x("Xorg", "-config", os.path.join(ROOT, "tests/e2e/xorg-dummy.conf"), "-novtswitch",
                          "-sharevts", "-logfile", os.path.join(self.work, "xorg.log"))

@@ -3,7 +3,7 @@
 
 usage: driver.py BACKEND PROGRAM [SCENARIO... | --except SCENARIO...]
 BACKEND: sdl2, wine or web (adapter_BACKEND.py beside this file). Named scenarios run alone; after --except, every
-scenario but those (so that one backend's scenarios can be split over two runs side by side, none left out).
+scenario but those (as the sanitizer build's run does).
 
 An adapter (class Adapter) starts the program and its display, finds its window, grabs the screen, presses keys,
 reads and answers message boxes and ends everything it started: name, escape_exit_code, no_gl_text, features,
