@@ -6,10 +6,9 @@ import ctypes
 import os
 import shutil
 import subprocess
-import tempfile
 
 import footprint
-from driver import ROOT, wait_for
+from driver import wait_for
 from x11 import X11Adapter
 
 
@@ -22,7 +21,7 @@ class Adapter(X11Adapter):
     name = "sdl2"
     escape_exit_code = 0
     no_gl_text = "Can't Find A Suitable PixelFormat."
-    tools = X11Adapter.tools + ["cc", "openbox", "xset", "xprop", "xrdb"]
+    tools = X11Adapter.tools + ["openbox", "xset", "xprop", "xrdb"]
     features = X11Adapter.features | {"unsettable_mode", "screen_saver", "window_manager", "minimise", "desktop_scale",
                                       "signal_in_boxes"}
     # Xft.dpi, or GDK_SCALE over it, and a resolution that can't be one, which is said and drawn unscaled: the
@@ -31,7 +30,6 @@ class Adapter(X11Adapter):
                        ("laptop_junk", 1, "Xft.dpi: lots is not a resolution"), ("dpi144", 1.5, None),
                        ("gdk_scale2", 2, None)]
     xft_dpi = {"laptop120": "120", "laptop192": "192", "laptop_junk": "lots", "dpi144": "144", "gdk_scale2": "96"}
-    hooks = None  # the built hooks, in a folder of their own that goes when the driver ends
 
     def missing(self):
         # SDL's own boxes need X core fonts (or zenity); without either every box silently becomes a stderr line.
@@ -39,10 +37,6 @@ class Adapter(X11Adapter):
         return super().missing() + ([] if fonts else ["xfonts-base (X core fonts for SDL's message boxes)"])
 
     def start(self, display, pictures=True):
-        if not Adapter.hooks:
-            Adapter.hooks = tempfile.TemporaryDirectory(prefix="olvo-e2e-hooks-")
-            subprocess.run(["cc", "-shared", "-fPIC", "-o", os.path.join(Adapter.hooks.name, "hooks.so"),
-                            os.path.join(ROOT, "tests/e2e/sdl2_hooks.c"), "-ldl"], check=True, timeout=60)
         scaled, laptop = display in self.xft_dpi, display.startswith("laptop")
         self.start_x("Xvfb", "-screen", "0", "1366x768x24" if laptop else "1920x1440x24" if scaled else "1024x768x24",
                      *(["-extension", "GLX"] if display == "no_gl" else []))
@@ -61,7 +55,7 @@ class Adapter(X11Adapter):
         self.boxes_read = 0
         # The sanitizer build's runtime needn't come first among the libraries: the hooks come before it. SDL holds
         # the screen saver off by itself unless told not to, which would hide a program that doesn't.
-        hooked = ["SDL_VIDEO_ALLOW_SCREENSAVER=1", f"LD_PRELOAD={os.path.join(Adapter.hooks.name, 'hooks.so')}",
+        hooked = ["SDL_VIDEO_ALLOW_SCREENSAVER=1", self.preloaded("sdl2_hooks.c"),
                   f"E2E_BOX_LOG={os.path.join(self.work, 'boxes')}",
                   f"ASAN_OPTIONS={os.environ.get('ASAN_OPTIONS', '')}:verify_asan_link_order=0"]
         hooked.insert(0, f"GDK_SCALE={2 if display == 'gdk_scale2' else ''}")

@@ -80,7 +80,8 @@ class Adapter(X11Adapter):
             self.start_wm()
         self.texts_read = 0
         self.env["WINEDEBUG"] = "-all,+win"
-        self.start_program([os.path.join(ROOT, "tests/wine/wine.sh"), self.program], pictures)
+        self.start_program(["env", self.preloaded("wine_hooks.c"), os.path.join(ROOT, "tests/wine/wine.sh"),
+                            self.program], pictures)
 
     # The client area is the child window Wine makes for the GL surface, or the window itself when frameless.
     def client(self):

@@ -1,14 +1,15 @@
 // sdl2_hooks.c -- preloaded into the SDL2 program by its end-to-end adapter. Logs each message box's caption and
 // text (SDL draws its own X11 box, whose text no other client can read) to $E2E_BOX_LOG as "caption\0text\0";
 // with $E2E_REFUSE_MODES set, the X server refuses every CRTC mode switch, so a listed mode can't be set; with
-// $E2E_FAIL_RELEASE set, making no GL context current fails, as a broken driver's release would.
+// $E2E_FAIL_RELEASE set, making no GL context current fails, as a broken driver's release would; swaps are paced.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 #include <unistd.h>
+
+#include "frame_pace.h"
 
 typedef struct SDL_MessageBoxData SDL_MessageBoxData;
 struct SDL_MessageBoxData {  // the leading fields of SDL2's record, in its order
@@ -48,18 +49,8 @@ int SDL_GL_MakeCurrent(void* window, void* context) {
     return ((int (*)(void*, void*))dlsym(RTLD_NEXT, "SDL_GL_MakeCurrent"))(window, context);
 }
 
-// A virtual display has no vertical sync, so the program would draw as fast as the CPU lets it and starve whatever
-// runs beside it: each swap waits for the next 60 Hz tick, as on a real display.
+// Swaps paced as a display's vertical sync would (frame_pace.h).
 void SDL_GL_SwapWindow(void* window) {
-    static struct timespec next;
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    if (next.tv_sec == 0 || now.tv_sec > next.tv_sec + 1) next = now;  // the first frame, or after a long pause
-    next.tv_nsec += 1000000000L / 60;
-    if (next.tv_nsec >= 1000000000L) {
-        next.tv_nsec -= 1000000000L;
-        ++next.tv_sec;
-    }
-    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, NULL);
+    wait_for_next_frame();
     ((void (*)(void*))dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"))(window);
 }

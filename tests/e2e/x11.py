@@ -19,11 +19,12 @@ CAPTIONS = ("Error", "ERROR", "SHUTDOWN ERROR", "Olvo GL")
 
 
 class X11Adapter:
-    tools = ["Xvfb", "xdotool", "xwininfo", "xrandr", "import"]
+    tools = ["Xvfb", "xdotool", "xwininfo", "xrandr", "import", "cc"]
     features = {"close", "fullscreen_granted", "no_gl", "screen_position", "pointer", "footprint"}
     answer_keys = {"ok": "Return", "yes": "Return", "no": "Escape"}
     rebuilds = int(os.environ.get("E2E_REBUILDS", 40))  # F1 rebuilds over which what the program holds mustn't grow
     rebuild_display = "fullscreen_mode"  # each F1 switches the display; with "plain", each asks
+    hooks = None
 
     def __init__(self, program):
         self.program = program
@@ -31,6 +32,17 @@ class X11Adapter:
         self.work = os.path.join(tempfile.gettempdir(), f"olvo-e2e-{os.getpid()}")
         self.env = dict(os.environ, MESA_SHADER_CACHE_DISABLE="true")
         self.wm = self.x = self.process = self.box = self.answered = None
+
+    def preloaded(self, source):
+        """LD_PRELOAD=... for the hooks in tests/e2e/SOURCE, built once into a folder that goes when the driver
+        ends."""
+        if not X11Adapter.hooks:
+            X11Adapter.hooks = tempfile.TemporaryDirectory(prefix="olvo-e2e-hooks-")
+        library = os.path.join(X11Adapter.hooks.name, source.replace(".c", ".so"))
+        if not os.path.exists(library):
+            subprocess.run(["cc", "-shared", "-fPIC", "-o", library, os.path.join(ROOT, "tests/e2e", source), "-ldl"],
+                           check=True, timeout=60)
+        return f"LD_PRELOAD={library}"
 
     def missing(self):
         return [tool for tool in self.tools if not shutil.which(tool)] + (
