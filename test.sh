@@ -4,10 +4,11 @@
 # fuzzing run; the Windows builds: the 32-bit program, its ZIP and its exe's imports and resources, and the same
 # program for 64-bit Windows with its ZIP, unit and end-to-end tests under 64-bit Wine; the browser build with its
 # tests in headless Chromium.
-# Four lanes run side by side, as they share nothing (each end-to-end run starts its own X servers, the web tests
-# their own Chromium): the sanitizer build and its tests; the release build, its tests and the fuzz build; and, once
+# Lanes run side by side, as they share nothing (each end-to-end run starts its own X servers, the web tests their
+# own Chromium): first the fuzz build and run, on the core the package installs leave idle (it needs no packages a
+# Debian machine with clang lacks); then the sanitizer build and its tests; the release build and its tests; and, once
 # their packages are installed (while the first builds run), the Windows builds and their tests, and the browser build
-# and its tests (the frame check after the release build: it compares with its renderer). The fuzzing run comes last.
+# and its tests (the frame check after the release build: it compares with its renderer).
 # Each stage's time is printed as it ends; its output is in build/test-logs/, and printed in full when it fails.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -20,9 +21,6 @@ export MESA_SHADER_CACHE_DISABLE=true
 # otherwise start a thread per core and take a share of the machine for each.
 export LP_NUM_THREADS=0
 begin=$SECONDS
-
-ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-echo "== packages for the Linux builds: $((SECONDS - begin)) s"
 
 # A skipped test proves nothing, so every ctest run fails on a skip, except for the tests named here with why.
 allowed_skips=()
@@ -78,13 +76,6 @@ after() {
 
 build() { cmake --preset "$1" -DOLVO_WERROR=ON && cmake --build --preset "$@"; }
 pack() { cpack -B "build/$1" --config "build/$1/CPackConfig.cmake"; }
-# The two fuzz targets side by side, each on a core of its own.
-fuzz() {
-    OLVO_FUZZ_TARGETS=decoder fuzz/run_fuzz.sh 30 &
-    local decoder=$! status=0
-    OLVO_FUZZ_TARGETS=compose fuzz/run_fuzz.sh 30 || status=$?
-    wait $decoder && return $status
-}
 # The 32-bit program can't start on these machines: its exe is built, packed and inspected.
 win32() { pack win32 && run_ctest --preset win32 -R Resources; }
 win64() { pack win64 && run_ctest --preset win64; }
@@ -98,12 +89,24 @@ later_packages() (
 lanes=()
 lane() { "$@" & lanes+=($!); }
 failed=0
+# The two fuzz targets in turn, 30 s each, on one core: at once when nothing they need is missing (and this run
+# won't stop at missing packages), beside the installs, on the core those leave idle.
+fuzz_lane() { lane eval 'stage fuzz-build build fuzz && stage fuzz-run fuzz/run_fuzz.sh 30'; }
+linux_packages=("${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}")
+fuzz_early=0
+if [ -z "$(missing_packages "${FUZZ_PACKAGES[@]}")" ] &&
+   { [ "$(id -u)" -eq 0 ] || [ -z "$(missing_packages "${linux_packages[@]}")" ]; }; then
+    fuzz_early=1
+    fuzz_lane
+fi
+ensure_packages "${linux_packages[@]}"
+echo "== packages for the Linux builds: $((SECONDS - begin)) s"
+[ $fuzz_early -eq 1 ] || fuzz_lane
 # One apt at a time: the later lanes' packages install while the first builds run.
 stage packages-windows-web later_packages &
 packages=$!
 lane eval 'stage debug-build build debug && stage debug-tests run_ctest --preset debug -j 2'
-lane eval 'stage release-build build release && stage release-tests run_ctest --preset release -j 2 &&
-           stage fuzz-build build fuzz'
+lane eval 'stage release-build build release && stage release-tests run_ctest --preset release -j 2'
 if wait $packages; then
     lane eval 'stage win64-build build win64 && stage win64-zip-and-tests win64 &&
                stage win32-build build win32 --target olvo-gl && stage win32-zip-and-resources win32'
@@ -114,8 +117,6 @@ else
     failed=1
 fi
 for lane in "${lanes[@]}"; do wait "$lane" || failed=1; done
-# Last, with the machine to themselves: run niced, the fuzz targets would get little of a busy one.
-[ $failed -eq 1 ] || stage fuzz-run fuzz || failed=1
 echo "== all: $((SECONDS - begin)) s"
 [ $failed -eq 0 ] || { echo "Some tests failed: see the FAILED stages above."; exit 1; }
 echo "All tests passed."

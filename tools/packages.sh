@@ -1,14 +1,19 @@
 # packages.sh -- sourced by run.sh and test.sh: installs the Debian packages a step needs when they are missing.
 
-# ensure_packages PACKAGE... : as root, apt-get installs what is missing; otherwise prints the line to run.
-ensure_packages() {
-    local missing=()
+# missing_packages PACKAGE... : prints those not installed.
+missing_packages() {
     local package
     for package in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$package")
+            echo "$package"
         fi
     done
+}
+
+# ensure_packages PACKAGE... : as root, apt-get installs what is missing; otherwise prints the line to run.
+ensure_packages() {
+    local missing
+    mapfile -t missing < <(missing_packages "$@")
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
         echo "Missing Debian packages. Install them with:" >&2
@@ -27,13 +32,15 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libx11-dev libgl-de
                 libgl1-mesa-dri libegl-mesa0 xfonts-base libstb-dev)
 # The Debian package: CPack finds its dependencies with dpkg-shlibdeps and file.
 PACKAGE_PACKAGES=(dpkg-dev file)
+# The fuzz targets: clang with its fuzzer runtime, and the shared code's GL headers.
+FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev libgl-dev libglu1-mesa-dev libegl-dev python3)
 # The Windows cross-builds, 32- and 64-bit (release.sh's ZIPs).
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64)
 # The program for the browser (emscripten; ./run.sh web, release.sh's site).
 WEB_PACKAGES=(cmake ninja-build emscripten python3)
 # Unit, GL and end-to-end tests on Linux (a virtual X display, keys, screenshots, what a program holds, a window
-# manager, the screen saver's state), the Debian package's checkers, benchmarks and fuzzing.
-TEST_PACKAGES=(libgtest-dev libbenchmark-dev python3 clang xvfb xdotool x11-utils x11-xserver-utils imagemagick
+# manager, the screen saver's state), the Debian package's checkers and benchmarks.
+TEST_PACKAGES=(libgtest-dev libbenchmark-dev python3 xvfb xdotool x11-utils x11-xserver-utils imagemagick
                procps libxres1 libxfixes3 libxtst6 openbox libxss1 desktop-file-utils lintian appstream)
 # The Windows unit tests (GoogleTest from its sources) and the 64-bit program's tests under 64-bit Wine, the Wine
 # end-to-end tests' X servers, window manager and tools, and wrestool for the exes' resources. Installed without

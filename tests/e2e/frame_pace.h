@@ -1,6 +1,6 @@
 // frame_pace.h -- the swap pacing both preloaded hook libraries share. A virtual display has no vertical sync, so
 // a program under test would draw as fast as the CPU lets it and starve whatever runs beside it: each swap waits
-// for the next tick of a 30 Hz clock, half a common display's rate, as a laptop's on battery saver may run.
+// for the next tick of a 20 Hz clock, a third of a common display's rate, as a slow or busy machine may draw.
 #ifndef OLVO_TESTS_E2E_FRAME_PACE_H
 #define OLVO_TESTS_E2E_FRAME_PACE_H
 
@@ -11,7 +11,7 @@ static void wait_for_next_frame(void) {
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     if (next.tv_sec == 0 || now.tv_sec > next.tv_sec + 1) next = now;  // the first frame, or after a long pause
-    next.tv_nsec += 1000000000L / 30;
+    next.tv_nsec += 1000000000L / 20;
     if (next.tv_nsec >= 1000000000L) {
         next.tv_nsec -= 1000000000L;
         ++next.tv_sec;

@@ -144,7 +144,8 @@ class Chromium:
     def png(self, geometry):
         """The region (width, height, x, y) of the page as shown, as PNG bytes."""
         w, h, x, y = geometry
-        shot = self.call("Page.captureScreenshot", 30, format="png", fromSurface=True,
+        # Encoded for speed (unfiltered rows), which this module's decoder reads several times faster.
+        shot = self.call("Page.captureScreenshot", 30, format="png", fromSurface=True, optimizeForSpeed=True,
                          clip={"x": x, "y": y, "width": w, "height": h, "scale": 1})
         return base64.b64decode(shot["data"])
 
