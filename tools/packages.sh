@@ -21,7 +21,11 @@ ensure_packages() {
         exit 1
     fi
     echo "Installing ${missing[*]}" >&2
-    apt-get update -qq
+    # Once a run: the lists are fresh enough for its later installs.
+    if [ -z "${OLVO_APT_UPDATED:-}" ]; then
+        apt-get update -qq
+        export OLVO_APT_UPDATED=1
+    fi
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 

@@ -96,9 +96,9 @@ class Adapter:
         self.url = f"http://127.0.0.1:{self.server.server_address[1]}/"
         flags = ["--disable-webgl"] if display == "no_gl" else []
         browser.setdefault("screen", (800, 656))
+        before_load = THIRD_RATE + (before_load or ("" if pictures else NO_PICTURES))
         self.browser = web_chromium.Chromium(self.url + query, flags + browser.pop("flags", []),
-                                             before_load=THIRD_RATE + (before_load or ("" if pictures else NO_PICTURES)),
-                                             **browser)
+                                             before_load=before_load, **browser)
 
     def window(self):
         return tuple(self.browser.evaluate(WINDOW) or ()) or None

@@ -24,8 +24,8 @@ class Adapter(X11Adapter):
     answer_keys = {"ok": "Return", "yes": "y", "no": "n"}
     prefix_ready = False
     # Now and then, more often on a loaded machine, Wine doesn't give the display mode back after a switch: its
-    # rebuilds ask, and are answered yes. Each takes seconds under Wine; 20 still show a handle kept per rebuild.
-    rebuilds, rebuild_display = 20, "plain"
+    # rebuilds ask, and are answered yes.
+    rebuild_display = "plain"
 
     def missing(self):
         dummy = os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so")

@@ -22,7 +22,7 @@ class X11Adapter:
     tools = ["Xvfb", "xdotool", "xwininfo", "xrandr", "import", "cc"]
     features = {"close", "fullscreen_granted", "no_gl", "screen_position", "pointer", "footprint"}
     answer_keys = {"ok": "Return", "yes": "Return", "no": "Escape"}
-    rebuilds = int(os.environ.get("E2E_REBUILDS", 40))  # F1 rebuilds over which what the program holds mustn't grow
+    rebuilds = int(os.environ.get("E2E_REBUILDS", 20))  # F1 rebuilds over which what the program holds mustn't grow
     rebuild_display = "fullscreen_mode"  # each F1 switches the display; with "plain", each asks
     hooks = None
 
