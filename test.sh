@@ -80,10 +80,11 @@ pack() { cpack -B "build/$1" --config "build/$1/CPackConfig.cmake"; }
 win32() { pack win32 && run_ctest --preset win32 -R Resources; }
 win64() { pack win64 && run_ctest --preset win64; }
 
-# The later lanes' packages, each in a subshell of its own: without root, ensure_packages says what to install and
-# exits.
-windows_packages() ( ensure_packages "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"; )
-web_packages() ( ensure_packages "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}"; )
+# The later lanes' packages, in a subshell of its own: without root, ensure_packages says what to install and exits.
+later_packages() (
+    ensure_packages "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}" "${WEB_PACKAGES[@]}" \
+        "${WEB_TEST_PACKAGES[@]}"
+)
 
 lanes=()
 lane() { "$@" & lanes+=($!); }
@@ -101,17 +102,20 @@ fi
 ensure_packages "${linux_packages[@]}"
 echo "== packages for the Linux builds: $((SECONDS - begin)) s"
 [ $fuzz_early -eq 1 ] || fuzz_lane
+# One apt at a time: the later lanes' packages install while the first builds run.
+stage packages-windows-web later_packages &
+packages=$!
 lane eval 'stage debug-build build debug && stage debug-tests run_ctest --preset debug -j 2'
 lane eval 'stage release-build build release && stage release-tests run_ctest --preset release -j 2'
-# One apt at a time, while the first builds run: the Windows lane's packages, then the browser's, each lane starting
-# once its own are in.
-lane eval 'stage packages-windows windows_packages &&
-           stage win64-build build win64 && stage win64-zip-and-tests win64 &&
-           stage win32-build build win32 --target olvo-gl && stage win32-zip-and-resources win32'
-# The browser's frame check compares with the release build's renderer, so it waits for that build.
-lane eval 'after packages-windows && stage packages-web web_packages &&
-           stage web-build build web && stage web-tests run_ctest --preset web -E FramesMatchDesktop &&
-           after release-build && stage web-frames run_ctest --preset web -R FramesMatchDesktop --no-tests=error'
+if wait $packages; then
+    lane eval 'stage win64-build build win64 && stage win64-zip-and-tests win64 &&
+               stage win32-build build win32 --target olvo-gl && stage win32-zip-and-resources win32'
+    # The browser's frame check compares with the release build's renderer, so it waits for that build.
+    lane eval 'stage web-build build web && stage web-tests run_ctest --preset web -E FramesMatchDesktop &&
+               after release-build && stage web-frames run_ctest --preset web -R FramesMatchDesktop --no-tests=error'
+else
+    failed=1
+fi
 for lane in "${lanes[@]}"; do wait "$lane" || failed=1; done
 echo "== all: $((SECONDS - begin)) s"
 [ $failed -eq 0 ] || { echo "Some tests failed: see the FAILED stages above."; exit 1; }

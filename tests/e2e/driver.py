@@ -295,7 +295,12 @@ def minimised_quiet_then_restored(a):
             wait_for(10, lambda: a.window() is None, f"the window {minimised}")
             if round == 0:
                 time.sleep(0.5)
-                if (share := cpu_share(a, 4)) > 0.10:
+                open(a.env["E2E_UNPACED"], "w").close()  # the hooks' pace would hold a loop that swaps unseen
+                try:
+                    share = cpu_share(a, 4)
+                finally:
+                    os.remove(a.env["E2E_UNPACED"])
+                if share > 0.10:
                     raise Failure(f"{share:.0%} of a core while {minimised}")
         end()
         expect_exit(a, 0)

@@ -30,7 +30,7 @@ class X11Adapter:
         self.program = program
         # Made by each start, removed by each stop.
         self.work = os.path.join(tempfile.gettempdir(), f"olvo-e2e-{os.getpid()}")
-        self.env = dict(os.environ, MESA_SHADER_CACHE_DISABLE="true")
+        self.env = dict(os.environ, MESA_SHADER_CACHE_DISABLE="true", E2E_UNPACED=os.path.join(self.work, "unpaced"))
         self.wm = self.x = self.process = self.box = self.answered = None
 
     def preloaded(self, source):
